@@ -1,0 +1,15 @@
+#include "engine/output.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+void Print(const char* format, ...) {
+  char buffer[4096];
+  va_list args;
+  va_start(args, format);
+  int length = vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  if (length < 0) return;
+  if (length >= int(sizeof buffer)) length = int(sizeof buffer) - 1;
+  fwrite(buffer, 1, size_t(length), stdout);
+}

@@ -1,0 +1,8 @@
+// Every line the GUI sees goes through these functions.
+#pragma once
+
+#include <cinttypes>
+
+// Formats like printf and writes the result to standard output in one write,
+// so a line never reaches the GUI in pieces.
+void Print(const char* format, ...) __attribute__((format(printf, 1, 2)));
