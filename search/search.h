@@ -1,0 +1,50 @@
+// The search subsystem's public face: move ordering, extensions, quiescence
+// and alpha-beta search, the root search and its limits.
+#pragma once
+
+#include "board/board.h"
+#include "search/records.h"
+
+struct EngineState;
+
+// Picker stages, in the order they run; bit n of MovePicker::stages is stage n.
+enum PickerStage : u32 {
+  StageHashMove = 1,
+  StageMateKiller = 2,
+  StageCaptures = 3,
+  StageKillers = 4,
+  StageQuiets = 5,
+  StageQuietChecks = 6,
+  StageEvasions = 7,
+};
+constexpr u64 StageBit(PickerStage s) { return 1ull << s; }
+
+// Exchange values by piece type (index 7 unused) and by promotion index.
+constexpr i32 ExchangeValue[8] = {0, 100, 330, 330, 500, 975, 10000, 0};
+constexpr i32 PromotionExchangeValue[4] = {975, 330, 500, 330};
+
+// Index of a move in the three move-statistics tables (0..767).
+inline int HistoryIndex(int side, Move m) { return 12 * MoveTo(m) + 6 * side + (MovePiece(m) - 1); }
+
+// Puts a picker in its node-entry state.
+void ResetPicker(MovePicker* picker);
+// Prepares the picker for a node's move loop: check count, hash move, mate
+// killer and the four killer candidates (this ply's and, from ply 4, ply - 2's).
+void InitPicker(EngineState* engine, MovePicker* picker, int ply, int checkCount);
+// Next move of the main search's stages; a value below 2 when none is left.
+Move NextMove(MovePicker* picker, const Position* pos, const i32* historyScore);
+// Next move of the quiescence search's stages; a value below 2 when none is left.
+Move NextQuiescenceMove(MovePicker* picker, const Position* pos, const i32* historyScore);
+// Material balance of the exchange sequence on the move's destination, mover's view.
+i32 StaticExchange(const Position* pos, Move move);
+
+// Whether the move, once made, leaves the opponent's king attacked.
+bool GivesCheck(const Position* pos, Move move, u64 discOrth, u64 discDiag);
+// Whether a move deserves the critical-move extension (asked before it is made).
+bool IsCriticalMove(const Position* pos, Move move);
+// Depth of the child of `move` before any reduction.
+f32 NewDepth(const EngineState* engine, const Position* pos, f32 depth, int ply, Move move, bool pvNode,
+             bool inCheck, const MovePicker* picker);
+
+// depth - 1.0 formed in double precision and rounded back, as every depth step is.
+inline f32 DepthMinusOne(f32 depth) { return f32(double(depth) - 1.0); }
