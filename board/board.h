@@ -12,7 +12,7 @@
 // One chess position with all of its incrementally kept state. Plain data: it
 // may be copied by value.
 struct Position {
-  u32 historyCount;  // valid entries of history
+  u32 historyCount;   // valid entries of history
   i32 materialIndex;  // mixed-radix piece-count index into the material table
   i32 pstOpening;     // piece-square sums, White positive, Black negative
   i32 pstEndgame;
@@ -22,7 +22,7 @@ struct Position {
   u8 epFile;     // en-passant file + 1, 0 when none
   u8 castling;   // castling-rights bits
   u8 kingSquare[2];
-  u8 fifty;  // plies since the last capture or pawn move (saturates at 255)
+  u8 fifty;       // plies since the last capture or pawn move (saturates at 255)
   u64 pieces[8];  // per piece type, both colours; entries 0 and 7 stay empty
   u64 occupied;
   u64 occupiedFiles;          // square -> bit 8*f + (7 - r)
@@ -74,7 +74,8 @@ struct ScorePair {
 // Material constants
 
 // Increments of Position::material per colour and type.
-constexpr i32 PieceValue[2][8] = {{0, 100, 330, 330, 500, 975, 0, 0}, {0, -100, -330, -330, -500, -975, 0, 0}};
+constexpr i32 PieceValue[2][8] = {{0, 100, 330, 330, 500, 975, 0, 0},
+                                  {0, -100, -330, -330, -500, -975, 0, 0}};
 
 // Per-piece weights of the mixed-radix material index:
 // ((((((((Pw*9 + Pb)*3 + Nw)*3 + Nb)*3 + Bw)*3 + Bb)*3 + Rw)*3 + Rb)*2 + Qw)*2 + Qb.
@@ -128,8 +129,8 @@ inline constexpr Keys All = Build();
 }  // namespace keygen
 
 inline constexpr u64 ZobristSide = keygen::All.side;
-inline constexpr const u64 (&ZobristPiece)[2][8][64] = keygen::All.piece;  // [colour][type][square]
-inline constexpr const u64 (&ZobristCastle)[16] = keygen::All.castle;      // combined per rights byte
+inline constexpr const u64 (&ZobristPiece)[2][8][64] = keygen::All.piece;   // [colour][type][square]
+inline constexpr const u64 (&ZobristCastle)[16] = keygen::All.castle;       // combined per rights byte
 inline constexpr const u64 (&ZobristEnPassant)[9] = keygen::All.enPassant;  // by epFile 1..8
 inline constexpr const u64 (&ZobristPawn)[2][64] = keygen::All.pawn;
 
@@ -254,7 +255,9 @@ inline int PopLowest(u64* x) {
 // ---------------------------------------------------------------------------
 // Sliding attacks through the rotated occupancies
 
-inline u64 RankAttacksFrom(u64 occupied, int s) { return RankAttacks[s][(occupied >> (8 * RankOf(s) + 1)) & 63]; }
+inline u64 RankAttacksFrom(u64 occupied, int s) {
+  return RankAttacks[s][(occupied >> (8 * RankOf(s) + 1)) & 63];
+}
 inline u64 FileAttacksFrom(u64 occupiedFiles, int s) {
   return FileAttacks[s][(occupiedFiles >> (8 * FileOf(s) + 1)) & 63];
 }
@@ -270,7 +273,9 @@ inline u64 RookAttacksFrom(const Position* pos, int s) {
 inline u64 BishopAttacksFrom(const Position* pos, int s) {
   return DiagAttacksFrom(pos->occupiedDiagonals, s) | AntiDiagAttacksFrom(pos->occupiedAntiDiagonals, s);
 }
-inline u64 QueenAttacksFrom(const Position* pos, int s) { return RookAttacksFrom(pos, s) | BishopAttacksFrom(pos, s); }
+inline u64 QueenAttacksFrom(const Position* pos, int s) {
+  return RookAttacksFrom(pos, s) | BishopAttacksFrom(pos, s);
+}
 
 // Whether any piece of colour c attacks square s in the current occupancy.
 bool IsAttacked(const Position* pos, int colour, int square);
@@ -303,7 +308,8 @@ void GenCaptures(const Position* pos, MoveList* list, u64 pinsOrth, u64 pinsDiag
 // Non-captures without promotions, castling included, not in check.
 void GenQuiets(const Position* pos, MoveList* list, u64 pinsOrth, u64 pinsDiag);
 // Every legal move when in check.
-void GenEvasions(const Position* pos, MoveList* list, u64 pinsOrth, u64 pinsDiag, u64 checkers, int checkCount);
+void GenEvasions(const Position* pos, MoveList* list, u64 pinsOrth, u64 pinsDiag, u64 checkers,
+                 int checkCount);
 // Non-captures that give check, not in check.
 void GenQuietChecks(const Position* pos, MoveList* list, u64 pinsOrth, u64 pinsDiag);
 

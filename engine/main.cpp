@@ -1,1 +1,29 @@
-int main() { return 0; }
+// Tarvo: a UCI chess engine. The entry routine builds every table in a fixed
+// order and then serves the GUI until standard input ends.
+#include <cstring>
+
+#include "board/board.h"
+#include "engine/platform.h"
+#include "engine/state.h"
+#include "engine/uci.h"
+#include "eval/material.h"
+
+int main() {
+  // Unbuffered before any output: the parameter loader may already print, and
+  // buffering can only be chosen before a stream's first use.
+  SetUnbufferedStreams();
+
+  static EngineState engine;
+  static Position position;
+  static OptionTable options;
+  if (!ConstructEngine(&engine)) return 1;
+  InitBoardTables();
+  std::memset(&position, 0, sizeof position);
+  BuildMaterialTable();
+  // Registered now as well as on "uci", so that "setoption" before "uci" works.
+  RegisterOptions(&options);
+
+  UciLoop(&options, &position, &engine);
+  DestroyEngine(&engine);
+  return 0;
+}

@@ -3,7 +3,15 @@
 #include <cstdarg>
 #include <cstdio>
 
+namespace {
+// The one process-wide output switch; only tools and tests turn it off.
+bool outputMuted = false;
+}  // namespace
+
+void SetOutputMuted(bool muted) { outputMuted = muted; }
+
 void Print(const char* format, ...) {
+  if (outputMuted) return;
   char buffer[4096];
   va_list args;
   va_start(args, format);

@@ -474,3 +474,14 @@ void LoadParameters(EvalWeights* weights, const char* fileName) {
   weights->dumpFile = nullptr;
   free(list);
 }
+
+void LoadEmbeddedParameters(EvalWeights* weights) {
+  NumberList* list = static_cast<NumberList*>(malloc(sizeof(NumberList)));
+  if (list == nullptr) return;
+  list->count = 0;
+  weights->dumpFile = nullptr;
+  CompleteFromEmbedded(list);
+  ConvertWeights(weights, list->values);
+  BuildPieceSquareValues(weights);
+  free(list);
+}

@@ -37,3 +37,7 @@ void BuildPieceSquareValues(EvalWeights* weights);
 // piece-square values. A missing file is reported and the embedded copy used;
 // numbers a short file lacks come from the embedded copy too.
 void LoadParameters(EvalWeights* weights, const char* fileName);
+
+// Converts the shipped numbers built into the binary (no file, no dump):
+// tools use it so that their figures do not depend on the working directory.
+void LoadEmbeddedParameters(EvalWeights* weights);

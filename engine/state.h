@@ -89,6 +89,13 @@ struct EngineState {
   TransTable tt;
   i32 personality;  // weights set in use; always 0
   u8 infoEnabled;
+  // A "stop" read while the first iteration runs; honoured once it completes.
+  u8 stopPending;
+  // The last "position" command set up a position (a refused FEN does not).
+  u8 positionValid;
+  // Tools and tests that search without a GUI set this so that the search
+  // never reads (or ends at the end of) their standard input.
+  u8 ignoreInput;
 };
 
 // Builds the engine object in its start-up state: parameters, statistics, a

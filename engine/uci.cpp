@@ -1,0 +1,173 @@
+#include "engine/uci.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/commands.h"
+#include "engine/output.h"
+#include "engine/state.h"
+#include "engine/text.h"
+#include "search/table.h"
+
+namespace {
+
+const char* const OptionTypeNames[] = {"button", "check", "combo", "spin", "string"};
+
+struct OptionDefault {
+  const char* name;
+  OptionType type;
+  const char* value;
+  const char* extra;
+  bool settable;
+  bool announced;
+};
+
+const OptionDefault DefaultOptions[MaxOptions] = {
+    {"Hash", OptionSpin, "16", "min 8 max 256", true, true},
+    {"Clear Hash", OptionButton, "false", "", true, true},
+    {"MultiPV", OptionSpin, "1", "min 1 max 16", true, true},
+    {"Ponder", OptionCheck, "false", "", true, true},
+    {"Rate of play", OptionCombo, "normal", "var slow var normal var fast", true, true},
+    {"UCI_Chess960", OptionCheck, "false", "", false, false},
+    {"UCI_ShowCurrLine", OptionCheck, "false", "", true, true},
+    {"UCI_EngineAbout", OptionString, "Tarvo by Halvesk", "", true, true},
+};
+
+const OptionEntry* FindOption(const OptionTable* options, const char* name) {
+  for (int i = 0; i < options->count; ++i)
+    if (std::strcmp(options->entries[i].name, name) == 0) return &options->entries[i];
+  return nullptr;
+}
+
+const char* OptionValue(const OptionTable* options, const char* name) {
+  const OptionEntry* entry = FindOption(options, name);
+  return entry != nullptr ? entry->value : "";
+}
+
+void HandleUci(OptionTable* options, EngineState* engine) {
+  char version[32];
+  VersionString(version, sizeof version);
+  Print("id name Tarvo %s\n", version);
+  Print("id author Halvesk\n");
+  RegisterOptions(options);
+  for (int i = 0; i < options->count; ++i) {
+    const OptionEntry& o = options->entries[i];
+    if (!o.announced) continue;
+    if (o.type == OptionButton)
+      Print("option name %s type %s %s\n", o.name, OptionTypeNames[o.type], o.extra);
+    else
+      Print("option name %s type %s default %s %s\n", o.name, OptionTypeNames[o.type], o.value, o.extra);
+  }
+  ApplyOptions(options, engine);
+  Print("uciok\n");
+}
+
+// "setoption name <name> [value <value>]"; a button is pressed by omitting the value.
+void HandleSetOption(const char* line, OptionTable* options, EngineState* engine) {
+  const char* rest = std::strlen(line) > 15 ? line + 15 : "";
+  char name[OptionTextSize];
+  char value[OptionTextSize];
+  const char* marker = std::strstr(rest, "value ");
+  if (marker != nullptr) {
+    int nameLength = int(marker - rest) - 1;  // drop the blank before "value"
+    if (nameLength < 0) nameLength = 0;
+    if (nameLength > OptionTextSize - 1) nameLength = OptionTextSize - 1;
+    std::memcpy(name, rest, size_t(nameLength));
+    name[nameLength] = '\0';
+    if (char* newline = std::strchr(name, '\n')) *newline = '\0';
+    CopyBounded(value, marker + 6, OptionTextSize);
+  } else {
+    CopyBounded(name, rest, OptionTextSize);
+    std::strcpy(value, "true");
+  }
+  OptionEntry* entry = const_cast<OptionEntry*>(FindOption(options, name));
+  if (entry != nullptr && entry->settable) CopyBounded(entry->value, value, OptionTextSize);
+  ApplyOptions(options, engine);
+}
+
+}  // namespace
+
+void RegisterOptions(OptionTable* options) {
+  options->count = 0;
+  for (const OptionDefault& d : DefaultOptions) {
+    OptionEntry& e = options->entries[options->count++];
+    CopyBounded(e.name, d.name, OptionTextSize);
+    e.type = d.type;
+    CopyBounded(e.value, d.value, OptionTextSize);
+    CopyBounded(e.extra, d.extra, OptionTextSize);
+    e.settable = d.settable;
+    e.announced = d.announced;
+  }
+}
+
+void ApplyOptions(const OptionTable* options, EngineState* engine) {
+  engine->chess960 = OptionValue(options, "UCI_Chess960")[0] == 't';
+  engine->clearHash = OptionValue(options, "Clear Hash")[0] == 't';
+  engine->ponderEnabled = OptionValue(options, "Ponder")[0] == 't';
+  engine->showCurrLine = OptionValue(options, "UCI_ShowCurrLine")[0] == 't';
+  i32 multiPv = ParseInt(OptionValue(options, "MultiPV"));
+  engine->multiPvOption = multiPv < 1 ? 1 : multiPv > MaxMultiPv ? MaxMultiPv : multiPv;
+  ResizeTable(engine, ParseInt(OptionValue(options, "Hash")));
+  const char* rate = OptionValue(options, "Rate of play");
+  if (Contains(rate, "slow")) engine->rateOfPlayOption = 0;
+  if (Contains(rate, "normal")) engine->rateOfPlayOption = 1;
+  if (Contains(rate, "fast")) engine->rateOfPlayOption = 2;
+  engine->multiPv = engine->multiPvOption;
+  engine->rateOfPlay = engine->rateOfPlayOption;
+}
+
+void VersionString(char* out, int capacity) { VersionFromDate(__DATE__, out, capacity); }
+
+void VersionFromDate(const char* date, char* out, int capacity) {
+  static const char* const Months[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  if (std::strlen(date) < 4) {
+    std::snprintf(out, size_t(capacity), "0.13");
+    return;
+  }
+  int year = std::atoi(date + std::strlen(date) - 4);
+  int month = 13;
+  for (int m = 0; m < 12; ++m)
+    if (std::strncmp(date, Months[m], 3) == 0) {
+      month = m + 1;
+      break;
+    }
+  std::snprintf(out, size_t(capacity), "%d.%d", year % 1000, month);
+}
+
+void HandleCommand(const char* line, OptionTable* options, Position* pos, EngineState* engine) {
+  size_t length = std::strlen(line);
+  if (StartsWith(line, "go")) {
+    HandleGo(length > 3 ? line + 3 : "", pos, engine);
+  } else if (StartsWith(line, "position")) {
+    HandlePosition(length > 9 ? line + 9 : "", pos, engine);
+  } else if (StartsWith(line, "stop")) {
+    // No search is running.
+  } else if (StartsWith(line, "ucinewgame")) {
+    ClearTable(&engine->tt);
+  } else if (StartsWith(line, "uci")) {
+    HandleUci(options, engine);
+  } else if (StartsWith(line, "setoption name")) {
+    HandleSetOption(line, options, engine);
+  } else if (StartsWith(line, "isready")) {
+    Print("readyok\n");
+  } else if (StartsWith(line, "ponderhit")) {
+    // No search is running.
+  } else if (StartsWith(line, "quit")) {
+    std::exit(0);
+  }
+}
+
+void UciLoop(OptionTable* options, Position* pos, EngineState* engine) {
+  char line[LineBufferSize];
+  while (std::fgets(line, sizeof line, stdin) != nullptr) {
+    // GUIs on Windows may end lines with CR LF; treat the pair as one newline.
+    size_t length = std::strlen(line);
+    if (length >= 2 && line[length - 2] == '\r' && line[length - 1] == '\n') {
+      line[length - 2] = '\n';
+      line[length - 1] = '\0';
+    }
+    HandleCommand(line, options, pos, engine);
+  }
+}

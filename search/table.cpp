@@ -1,0 +1,100 @@
+#include "search/table.h"
+
+#include <new>
+
+#include "engine/state.h"
+
+namespace {
+
+constexpr std::align_val_t BucketAlignment{64};  // one bucket per cache line
+
+constexpr TTEntry EmptyEntry{0, 0, -32768, -128, 0};
+
+void ClearCounters(TransTable* tt) {
+  tt->generation = 0;
+  tt->fills = tt->storeHits = tt->probeHits = tt->stores = tt->probes = 0;
+}
+
+}  // namespace
+
+bool AllocateTable(TransTable* tt, u32 megabytes) {
+  u64 count = u64(megabytes) * 1024 * 1024 / sizeof(TTEntry);
+  TTEntry* entries = new (BucketAlignment, std::nothrow) TTEntry[count];
+  if (entries == nullptr) return false;
+  FreeTable(tt);
+  tt->entries = entries;
+  tt->entryCount = u32(count);
+  tt->bucketCount = u32(count / 4);
+  ClearTable(tt);
+  return true;
+}
+
+void ClearTable(TransTable* tt) {
+  for (u32 i = 0; i < tt->entryCount; ++i) tt->entries[i] = EmptyEntry;
+  ClearCounters(tt);
+}
+
+void FreeTable(TransTable* tt) {
+  if (tt->entries != nullptr) operator delete[](tt->entries, BucketAlignment);
+  tt->entries = nullptr;
+  tt->entryCount = tt->bucketCount = 0;
+}
+
+void ResizeTable(EngineState* engine, i32 megabytes) {
+  if (megabytes == engine->hashSizeMb) return;
+  i32 clamped = megabytes < 8 ? 8 : megabytes > 256 ? 256 : megabytes;
+  u32 size = 8;
+  while (size * 2 <= u32(clamped)) size *= 2;
+  if (AllocateTable(&engine->tt, size)) engine->hashSizeMb = megabytes;
+}
+
+namespace {
+
+TTEntry* Bucket(TransTable* tt, u64 key) { return tt->entries + 4 * (key & (tt->bucketCount - 1)); }
+
+// The entry of `key` in its bucket, or nullptr; *candidate receives the first
+// entry of least depth (ages play no part in the choice).
+TTEntry* FindInBucket(TransTable* tt, u64 key, TTEntry** candidate) {
+  TTEntry* bucket = Bucket(tt, key);
+  *candidate = bucket;
+  for (int i = 0; i < 4; ++i) {
+    if (bucket[i].key == key) return &bucket[i];
+    if (bucket[i].depth < (*candidate)->depth) *candidate = &bucket[i];
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const TTEntry* Probe(TransTable* tt, u64 key) {
+  tt->probes++;
+  TTEntry* bucket = Bucket(tt, key);
+  for (int i = 0; i < 4; ++i)
+    if (bucket[i].key == key) {
+      tt->probeHits++;
+      bucket[i].age = tt->generation;
+      return &bucket[i];
+    }
+  return nullptr;
+}
+
+void Store(TransTable* tt, u64 key, Move move, i32 score, f32 depth, u32 bound) {
+  tt->stores++;
+  f32 truncated = depth < -127.0f ? -127.0f : depth > 126.0f ? 126.0f : depth;
+  i8 d = i8(truncated);
+  TTEntry* candidate;
+  TTEntry* hit = FindInBucket(tt, key, &candidate);
+  if (hit == nullptr) {
+    if (candidate->age != tt->generation) tt->fills++;
+    *candidate = TTEntry{key, move | bound << 24, i16(score), d, tt->generation};
+    return;
+  }
+  tt->storeHits++;
+  if (hit->age != tt->generation || hit->age == 0) tt->fills++;
+  hit->age = tt->generation;
+  if (d > hit->depth) {
+    hit->depth = d;
+    hit->score = i16(score);
+    hit->moveAndBound = move | bound << 24;
+  }
+}

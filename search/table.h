@@ -1,0 +1,28 @@
+// The transposition table: allocation, resizing and clearing.
+#pragma once
+
+#include "search/records.h"
+
+struct EngineState;
+
+constexpr u32 DefaultHashMb = 16;
+
+// Allocates an empty table of `megabytes` (a power of two); false, and the
+// table untouched, when the memory cannot be obtained.
+bool AllocateTable(TransTable* tt, u32 megabytes);
+// Empties every entry; generation and counters back to 0, size kept.
+void ClearTable(TransTable* tt);
+void FreeTable(TransTable* tt);
+// Applies the "Hash" option: a new size only when the value differs from the
+// last one applied; a failed allocation keeps the previous table and size.
+void ResizeTable(EngineState* engine, i32 megabytes);
+
+// Looks the key up in its bucket; a hit refreshes the entry's age and is
+// returned, a miss returns nullptr. Counts probes and hits.
+const TTEntry* Probe(TransTable* tt, u64 key);
+// Stores a node result: an entry of the same key is only deepened, otherwise
+// the shallowest entry of the bucket is replaced.
+void Store(TransTable* tt, u64 key, Move move, i32 score, f32 depth, u32 bound);
+
+inline Move EntryMove(const TTEntry* e) { return e->moveAndBound & 0xFFFFFF; }
+inline u32 EntryBound(const TTEntry* e) { return (e->moveAndBound >> 24) & 3; }
