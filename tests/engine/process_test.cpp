@@ -1,0 +1,90 @@
+// Runs the real engine binary through pipes, as a GUI would.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct RunResult {
+  int status;
+  std::string output;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// A fresh working directory, with or without the shipped parameter file.
+std::string MakeWorkDir(bool withParameters) {
+  char pattern[] = "/tmp/tarvo-process-XXXXXX";
+  std::string dir = mkdtemp(pattern);
+  if (withParameters) {
+    std::ifstream src(std::string(TARVO_SOURCE_DIR) + "/Parameters.txt", std::ios::binary);
+    std::ofstream dst(dir + "/Parameters.txt", std::ios::binary);
+    dst << src.rdbuf();
+  }
+  return dir;
+}
+
+RunResult RunEngine(const std::string& dir, const std::string& input) {
+  {
+    std::ofstream in(dir + "/input.txt", std::ios::binary);
+    in << input;
+  }
+  std::string command = "cd '" + dir + "' && '" + TARVO_ENGINE_PATH + "' < input.txt > output.txt 2>&1";
+  int raw = std::system(command.c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir + "/output.txt")};
+}
+
+int CountOccurrences(const std::string& text, const std::string& needle) {
+  int count = 0;
+  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
+  return count;
+}
+
+TEST(EngineProcess, SilentStartAndExitAtEndOfInput) {
+  std::string dir = MakeWorkDir(true);
+  RunResult r = RunEngine(dir, "");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output, "");
+  std::string dump = ReadFile(dir + "/PERSON INIT.txt");
+  EXPECT_NE(dump.find("index = 125"), std::string::npos);
+}
+
+TEST(EngineProcess, QuitEndsAtOnceWithoutOutput) {
+  RunResult r = RunEngine(MakeWorkDir(true), "quit\nuci\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output, "");
+}
+
+TEST(EngineProcess, AnswersUciAndIsReadyThroughAPipe) {
+  RunResult r = RunEngine(MakeWorkDir(true), "uci\r\nisready\nquit\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output.rfind("id name Tarvo ", 0), 0u);
+  EXPECT_NE(r.output.find("uciok\nreadyok\n"), std::string::npos);
+}
+
+TEST(EngineProcess, GarbageAndOverlongLinesAreIgnored) {
+  std::string input = std::string(200000, 'x') + "\n" + "garbage\n\n\x01\x02\n" + "isready\n";
+  RunResult r = RunEngine(MakeWorkDir(true), input);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output, "readyok\n");
+  EXPECT_EQ(CountOccurrences(r.output, "readyok"), 1);
+}
+
+TEST(EngineProcess, MissingParameterFileIsReportedAndPlayContinues) {
+  std::string dir = MakeWorkDir(false);
+  RunResult r = RunEngine(dir, "isready\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output, "Error. Tarvo.exe and Parameters.txt should be in one folder\nreadyok\n");
+  EXPECT_FALSE(std::ifstream(dir + "/PERSON INIT.txt").good());
+}
+
+}  // namespace

@@ -1,0 +1,181 @@
+#include "engine/uci.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "engine/state.h"
+#include "search/table.h"
+
+namespace {
+
+// One engine object per test: the state is large and must start from its
+// constructed defaults each time.
+class UciTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ConstructEngine(&engine));
+    std::memset(&position, 0, sizeof position);
+    RegisterOptions(&options);
+  }
+  void TearDown() override { DestroyEngine(&engine); }
+
+  std::string Run(const std::string& line) {
+    testing::internal::CaptureStdout();
+    HandleCommand(line.c_str(), &options, &position, &engine);
+    return testing::internal::GetCapturedStdout();
+  }
+
+  static EngineState engine;
+  Position position;
+  OptionTable options;
+};
+EngineState UciTest::engine;
+
+TEST(Version, FromCompilerDate) {
+  char out[32];
+  VersionFromDate("Mar 14 2014", out, sizeof out);
+  EXPECT_STREQ(out, "14.3");
+  VersionFromDate("Dec  7 2026", out, sizeof out);
+  EXPECT_STREQ(out, "26.12");
+  VersionFromDate("Jan  1 2100", out, sizeof out);
+  EXPECT_STREQ(out, "100.1");
+  VersionFromDate("Foo 12 2020", out, sizeof out);
+  EXPECT_STREQ(out, "20.13");
+}
+
+TEST_F(UciTest, UciReplyIsExact) {
+  char version[32];
+  VersionString(version, sizeof version);
+  std::string expected = std::string("id name Tarvo ") + version +
+                         "\n"
+                         "id author Halvesk\n"
+                         "option name Hash type spin default 16 min 8 max 256\n"
+                         "option name Clear Hash type button \n"
+                         "option name MultiPV type spin default 1 min 1 max 16\n"
+                         "option name Ponder type check default false \n"
+                         "option name Rate of play type combo default normal var slow var normal var fast\n"
+                         "option name UCI_ShowCurrLine type check default false \n"
+                         "option name UCI_EngineAbout type string default Tarvo by Halvesk \n"
+                         "uciok\n";
+  EXPECT_EQ(Run("uci\n"), expected);
+  EXPECT_EQ(Run("isready\n"), "readyok\n");
+}
+
+TEST_F(UciTest, CommandsMatchByLeadingTextOnly) {
+  EXPECT_EQ(Run(" isready\n"), "");
+  EXPECT_EQ(Run("ISREADY\n"), "");
+  EXPECT_EQ(Run("isreadyplease\n"), "readyok\n");
+  EXPECT_EQ(Run("hello world\n"), "");
+  EXPECT_EQ(Run("stop\n"), "");
+  EXPECT_EQ(Run("ponderhit\n"), "");
+  EXPECT_EQ(Run(""), "");
+  // Truncated command texts must not read past the line.
+  EXPECT_EQ(Run("go"), "");
+  EXPECT_EQ(Run("position"), "");
+  EXPECT_EQ(Run("setoption name"), "");
+  EXPECT_EQ(Run("setoption name "), "");
+  // "ucinewgame" is not taken for "uci".
+  EXPECT_EQ(Run("ucinewgame\n"), "");
+}
+
+TEST_F(UciTest, MultiPvIsStoredAndBounded) {
+  Run("setoption name MultiPV value 3\n");
+  EXPECT_EQ(engine.multiPv, 3);
+  Run("setoption name multipv value 5\n");  // names are case-sensitive
+  EXPECT_EQ(engine.multiPv, 3);
+  Run("setoption name MultiPV value 0\n");
+  EXPECT_EQ(engine.multiPv, 1);
+  Run("setoption name MultiPV value 99\n");
+  EXPECT_EQ(engine.multiPv, 16);
+  Run("setoption name MultiPV value -4\n");
+  EXPECT_EQ(engine.multiPv, 1);
+  Run("setoption name MultiPV value 123456789012345678901234567890\n");
+  EXPECT_EQ(engine.multiPv, 16);
+}
+
+TEST_F(UciTest, HashSizesFollowTheOption) {
+  EXPECT_EQ(engine.tt.entryCount, 1048576u);
+  Run("setoption name Hash value 64\n");
+  EXPECT_EQ(engine.tt.entryCount, 4194304u);
+  EXPECT_EQ(engine.tt.bucketCount, 1048576u);
+
+  // The same value again keeps the table and its contents.
+  engine.tt.entries[5].key = 12345;
+  TTEntry* before = engine.tt.entries;
+  Run("setoption name Hash value 64\n");
+  EXPECT_EQ(engine.tt.entries, before);
+  EXPECT_EQ(engine.tt.entries[5].key, 12345u);
+
+  Run("setoption name Hash value 100\n");
+  EXPECT_EQ(engine.tt.entryCount, 64u * 1024 * 1024 / 16);
+  EXPECT_EQ(engine.tt.entries[5].key, 0u);
+  EXPECT_EQ(engine.tt.entries[5].depth, -128);
+  Run("setoption name Hash value 1\n");
+  EXPECT_EQ(engine.tt.entryCount, 8u * 1024 * 1024 / 16);
+  Run("setoption name Hash value 1000\n");
+  EXPECT_EQ(engine.tt.entryCount, 256u * 1024 * 1024 / 16);
+  Run("setoption name Hash value 99999999999999999999\n");
+  EXPECT_EQ(engine.tt.entryCount, 256u * 1024 * 1024 / 16);
+  Run("setoption name Hash value 32\n");
+  EXPECT_EQ(engine.tt.entryCount, 32u * 1024 * 1024 / 16);
+
+  // A repeated "uci" puts every option back to its default.
+  Run("uci\n");
+  EXPECT_EQ(engine.tt.entryCount, 1048576u);
+  EXPECT_EQ(engine.hashSizeMb, 16);
+}
+
+TEST_F(UciTest, RateOfPlayAndFlags) {
+  Run("setoption name Rate of play value fast\n");
+  EXPECT_EQ(engine.rateOfPlay, 2);
+  Run("setoption name Rate of play value slow\n");
+  EXPECT_EQ(engine.rateOfPlay, 0);
+  Run("setoption name Rate of play value slow and fast\n");
+  EXPECT_EQ(engine.rateOfPlay, 2);
+  Run("setoption name Rate of play value nothing known\n");
+  EXPECT_EQ(engine.rateOfPlay, 2);
+
+  Run("setoption name Ponder value true\n");
+  EXPECT_EQ(engine.ponderEnabled, 1);
+  Run("setoption name Ponder value false\n");
+  EXPECT_EQ(engine.ponderEnabled, 0);
+  Run("setoption name UCI_Chess960 value true\n");  // not settable
+  EXPECT_EQ(engine.chess960, 0);
+  Run("setoption name UCI_ShowCurrLine value true\r\n");
+  EXPECT_EQ(engine.showCurrLine, 1);
+
+  // Pressing the button sets its flag and leaves the table alone.
+  engine.tt.entries[7].key = 777;
+  Run("setoption name Clear Hash\n");
+  EXPECT_EQ(engine.clearHash, 1);
+  EXPECT_EQ(engine.tt.entries[7].key, 777u);
+}
+
+TEST_F(UciTest, OverlongOptionValuesAreCut) {
+  std::string value(500, 'a');
+  Run("setoption name UCI_EngineAbout value " + value + "\n");
+  const OptionEntry& about = options.entries[7];
+  ASSERT_STREQ(about.name, "UCI_EngineAbout");
+  EXPECT_EQ(std::strlen(about.value), 127u);
+  std::string name(300, 'n');
+  EXPECT_EQ(Run("setoption name " + name + " value 3\n"), "");
+}
+
+TEST_F(UciTest, NewGameEmptiesTheTable) {
+  engine.tt.entries[3].key = 99;
+  engine.tt.entries[3].depth = 12;
+  engine.tt.generation = 7;
+  engine.tt.fills = 5;
+  Run("ucinewgame\n");
+  EXPECT_EQ(engine.tt.entries[3].key, 0u);
+  EXPECT_EQ(engine.tt.entries[3].depth, -128);
+  EXPECT_EQ(engine.tt.entries[3].score, -32768);
+  EXPECT_EQ(engine.tt.generation, 0);
+  EXPECT_EQ(engine.tt.fills, 0u);
+  EXPECT_EQ(engine.tt.entryCount, 1048576u);
+}
+
+}  // namespace

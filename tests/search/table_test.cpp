@@ -1,0 +1,96 @@
+#include "search/table.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class TableTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(AllocateTable(&tt, 8)); }
+  void TearDown() override { FreeTable(&tt); }
+  // The n-th key that falls into bucket b.
+  u64 KeyInBucket(u64 b, u64 n) const { return b + n * tt.bucketCount; }
+  TransTable tt{};
+};
+
+TEST_F(TableTest, SizesAndEmptyEntries) {
+  EXPECT_EQ(tt.entryCount, 8u * 1024 * 1024 / 16);
+  EXPECT_EQ(tt.bucketCount, tt.entryCount / 4);
+  for (u32 i : {0u, 1u, tt.entryCount - 1}) {
+    EXPECT_EQ(tt.entries[i].key, 0u);
+    EXPECT_EQ(tt.entries[i].moveAndBound, 0u);
+    EXPECT_EQ(tt.entries[i].score, -32768);
+    EXPECT_EQ(tt.entries[i].depth, -128);
+    EXPECT_EQ(tt.entries[i].age, 0);
+  }
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(tt.entries) % 64, 0u);
+}
+
+TEST_F(TableTest, DepthIsTruncatedAndClamped) {
+  Store(&tt, 11, 0x1234, 50, 2.9f, BoundExact);
+  Store(&tt, 12, 0x1234, 50, -0.5f, BoundExact);
+  Store(&tt, 13, 0x1234, 50, 200.0f, BoundExact);
+  Store(&tt, 14, 0x1234, 50, -300.0f, BoundExact);
+  EXPECT_EQ(Probe(&tt, 11)->depth, 2);
+  EXPECT_EQ(Probe(&tt, 12)->depth, 0);
+  EXPECT_EQ(Probe(&tt, 13)->depth, 126);
+  EXPECT_EQ(Probe(&tt, 14)->depth, -127);
+  const TTEntry* e = Probe(&tt, 11);
+  EXPECT_EQ(EntryMove(e), 0x1234u);
+  EXPECT_EQ(EntryBound(e), u32(BoundExact));
+  EXPECT_EQ(e->score, 50);
+}
+
+TEST_F(TableTest, SameKeyIsOnlyDeepened) {
+  Store(&tt, 77, 0x111, 120, 5.0f, BoundLower);
+  Store(&tt, 77, 0x222, 60, 5.0f, BoundExact);  // same depth: ignored
+  const TTEntry* e = Probe(&tt, 77);
+  EXPECT_EQ(EntryBound(e), u32(BoundLower));
+  EXPECT_EQ(e->score, 120);
+  EXPECT_EQ(EntryMove(e), 0x111u);
+  Store(&tt, 77, 0x333, -40, 3.0f, BoundUpper);  // shallower: ignored
+  EXPECT_EQ(EntryMove(Probe(&tt, 77)), 0x111u);
+  Store(&tt, 77, 0x444, -40, 6.0f, BoundUpper);
+  e = Probe(&tt, 77);
+  EXPECT_EQ(EntryMove(e), 0x444u);
+  EXPECT_EQ(e->depth, 6);
+  EXPECT_EQ(tt.storeHits, 3u);
+}
+
+TEST_F(TableTest, ReplacesFirstShallowestEntryOfTheBucket) {
+  const u64 b = 1234;
+  const float depths[4] = {3, 1, 1, 7};
+  for (int i = 0; i < 4; ++i) Store(&tt, KeyInBucket(b, i + 1), 0x100 + i, 0, depths[i], BoundExact);
+  Store(&tt, KeyInBucket(b, 9), 0x999, 0, 4.0f, BoundExact);
+  TTEntry* bucket = tt.entries + 4 * b;
+  EXPECT_EQ(bucket[0].key, KeyInBucket(b, 1));
+  EXPECT_EQ(bucket[1].key, KeyInBucket(b, 9));
+  EXPECT_EQ(bucket[2].key, KeyInBucket(b, 3));
+  EXPECT_EQ(bucket[3].key, KeyInBucket(b, 4));
+  EXPECT_EQ(Probe(&tt, KeyInBucket(b, 2)), nullptr);
+}
+
+TEST_F(TableTest, ProbeRefreshesAgeAndCounts) {
+  tt.generation = 3;
+  Store(&tt, 500, 0x50, 10, 4.0f, BoundUpper);
+  EXPECT_EQ(tt.fills, 1u);
+  tt.generation = 4;
+  const TTEntry* e = Probe(&tt, 500);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->age, 4);
+  EXPECT_EQ(Probe(&tt, 501), nullptr);
+  EXPECT_EQ(tt.probes, 2u);
+  EXPECT_EQ(tt.probeHits, 1u);
+}
+
+TEST_F(TableTest, ClearEmptiesEverything) {
+  Store(&tt, 42, 0x42, 1, 9.0f, BoundLower);
+  tt.generation = 9;
+  ClearTable(&tt);
+  EXPECT_EQ(tt.generation, 0);
+  EXPECT_EQ(tt.stores, 0u);
+  EXPECT_EQ(tt.fills, 0u);
+  EXPECT_EQ(Probe(&tt, 42), nullptr);
+}
+
+}  // namespace
