@@ -18,14 +18,8 @@ inline u64 PawnAttackSet(u64 pawns, int colour) {
 }
 
 // The two-phase blend: phase 0 takes the opening sum, phase 24 the endgame sum.
-inline i32 Blend(i32 opening, i32 endgame, int phase) { return ((24 - phase) * opening + phase * endgame) / 24; }
-
-// Pin rays of the side not to move, no pinner excluded. PinRays works for the
-// side to move, so the side is flipped for the call and put back at once.
-void PinRaysOfOpponent(Position* pos, u64* pinsOrth, u64* pinsDiag) {
-  pos->side ^= 1;
-  PinRays(pos, 0, pinsOrth, pinsDiag);
-  pos->side ^= 1;
+inline i32 Blend(i32 opening, i32 endgame, int phase) {
+  return ((24 - phase) * opening + phase * endgame) / 24;
 }
 
 // Penalises a pawn standing, undefended by its own pawns, in the zone around
@@ -35,8 +29,10 @@ void AddWeakPawnsNearKing(EvalContext* ctx) {
   const u64 whitePawns = pos->pieces[Pawn] & pos->colours[White];
   const u64 blackPawns = pos->pieces[Pawn] & pos->colours[Black];
   const i32 penalty = ctx->weights->EG_KING_ZONE_PENALTY;
-  if (KingZone[Black][pos->kingSquare[Black]] & whitePawns & ~ctx->pawnAttacks[White]) ctx->endgame += penalty;
-  if (KingZone[White][pos->kingSquare[White]] & blackPawns & ~ctx->pawnAttacks[Black]) ctx->endgame -= penalty;
+  if (KingZone[Black][pos->kingSquare[Black]] & whitePawns & ~ctx->pawnAttacks[White])
+    ctx->endgame += penalty;
+  if (KingZone[White][pos->kingSquare[White]] & blackPawns & ~ctx->pawnAttacks[Black])
+    ctx->endgame -= penalty;
 }
 
 // Records the enemy units each colour's pawns attack. A pawn pinned along a
@@ -71,21 +67,23 @@ void AddThreatBalance(EvalContext* ctx) {
   }
   const u64 notPawns = ~pos->pieces[Pawn];
   const int balance = PopCount(ply->threats[White]) - PopCount(ply->threats[Black]);
-  const int pieceBalance = PopCount(ply->threats[White] & notPawns) - PopCount(ply->threats[Black] & notPawns);
+  const int pieceBalance =
+      PopCount(ply->threats[White] & notPawns) - PopCount(ply->threats[Black] & notPawns);
   ply->threatBalance = i16(balance);
   ply->pieceThreatBalance = i16(pieceBalance);
-  const i32 bonus = balance * ctx->weights->ATTACKED_PAWN_BONUS + pieceBalance * ctx->weights->ATTACKED_PIECE_BONUS;
+  const i32 bonus =
+      balance * ctx->weights->ATTACKED_PAWN_BONUS + pieceBalance * ctx->weights->ATTACKED_PIECE_BONUS;
   ctx->opening += bonus;
   ctx->endgame += bonus;
 }
 
 // The full evaluation after the first stage; returns the score, White's view.
-i32 SecondStage(Position* pos, EvalContext* ctx) {
+i32 SecondStage(const Position* pos, EvalContext* ctx) {
   PlyRecord* ply = ctx->ply;
   const int side = pos->side;
 
-  // 1. Pins of both colours.
-  PinRaysOfOpponent(pos, &ctx->pins[side ^ 1][PinOrth], &ctx->pins[side ^ 1][PinDiag]);
+  // 1. Pins of the side not to move too, no pinner excluded.
+  PinRaysFor(pos, side ^ 1, 0, &ctx->pins[side ^ 1][PinOrth], &ctx->pins[side ^ 1][PinDiag]);
 
   // 2. Attack bookkeeping.
   ply->threats[White] = ply->threats[Black] = 0;
@@ -97,7 +95,8 @@ i32 SecondStage(Position* pos, EvalContext* ctx) {
     ctx->goodShelterSum[c] = 0;
     ctx->badShelterSum[c] = 0;
   }
-  for (int c = White; c <= Black; ++c) ctx->attackers[c] = (ctx->pawnAttacks[c] & ctx->kingNeighbours[c ^ 1]) ? 1 : 0;
+  for (int c = White; c <= Black; ++c)
+    ctx->attackers[c] = (ctx->pawnAttacks[c] & ctx->kingNeighbours[c ^ 1]) ? 1 : 0;
 
   // 3. Undefended pawns near the enemy king.
   AddWeakPawnsNearKing(ctx);
