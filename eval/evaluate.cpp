@@ -146,9 +146,12 @@ i32 Evaluate(Position* pos, PlyRecord* ply, const EvalWeights* weights) {
   ctx.pins[side][PinDiag] = ply->pinData[1];
   ply->lazy = 0;
 
-  // 4. Early result.
+  // 4. Early result: a settled verdict, or a quick score already outside the
+  //    window. With two or fewer pieces a side the attack terms weigh too
+  //    much to be skipped.
   const u16 flags = ctx.entry.flags;
-  i32 quick;
+  i32 quick = 0;
+  bool lazyExit = true;
   if (flags & KnownDraw) {
     quick = 0;
   } else if (flags & SingleRooks) {
@@ -156,12 +159,11 @@ i32 Evaluate(Position* pos, PlyRecord* ply, const EvalWeights* weights) {
   } else if (flags & ManyPieces) {
     quick = i16(Blend(ctx.opening, ctx.endgame, ctx.phase));
     const i32 mover = Sign[side] * quick;
-    if (mover < ply->lazyHigh && mover > ply->lazyLow) {
-      ply->eval = Sign[side] * SecondStage(pos, &ctx);
-      return ply->eval;
-    }
+    lazyExit = mover >= ply->lazyHigh || mover <= ply->lazyLow;
   } else {
-    // With two or fewer pieces a side the attack terms decide too much to skip.
+    lazyExit = false;
+  }
+  if (!lazyExit) {
     ply->eval = Sign[side] * SecondStage(pos, &ctx);
     return ply->eval;
   }
