@@ -1,4 +1,0 @@
-#include "board/board.h"
-
-// Filled by BuildPieceSquareValues while the parameter file is loaded.
-ScorePair PieceSquareValue[2][8][64];
