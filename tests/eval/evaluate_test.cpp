@@ -4,6 +4,7 @@
 #include <string>
 
 #include "board/board.h"
+#include "engine/parameters.h"
 #include "eval/eval.h"
 #include "eval/material.h"
 #include "eval/weights.h"
@@ -31,6 +32,22 @@ const EvalWeights* DriverWeights() {
     w.EG_KING_ZONE_PENALTY = -11;
     return w;
   }();
+  return &weights;
+}
+
+// The shipped weights, converted from the embedded copy of Parameters.txt
+// without writing the dump file.
+EvalWeights* ShippedWeights() {
+  static EvalWeights weights{};
+  static const bool loaded = [] {
+    static NumberList numbers;
+    numbers.count = 0;
+    ParseNumbers(&numbers, EmbeddedParameters, EmbeddedParametersSize);
+    EXPECT_GE(numbers.count, ParameterCount);
+    ConvertWeights(&weights, numbers.values);
+    return true;
+  }();
+  (void)loaded;
   return &weights;
 }
 
@@ -367,12 +384,24 @@ void ForRandomGamePositions(Visit visit) {
   }
 }
 
-TEST(EvaluateProperties, PositionIsLeftUnchangedAndRootWindowNeverExitsEarly) {
-  EnsureTables();
-  const EvalWeights* weights = DriverWeights();
+// Random games and flipped positions scored with the piece-square values of
+// the shipped weights, and both the shipped and the driver weights.
+class EvaluateProperties : public ::testing::TestWithParam<bool> {
+ protected:
+  static void SetUpTestSuite() {
+    EnsureTables();
+    BuildPieceSquareValues(ShippedWeights());
+  }
+  static void TearDownTestSuite() { std::memset(PieceSquareValue, 0, sizeof PieceSquareValue); }
+  const EvalWeights* Weights() const { return GetParam() ? ShippedWeights() : DriverWeights(); }
+};
+
+TEST_P(EvaluateProperties, PositionIsLeftUnchangedAndRootWindowNeverExitsEarly) {
+  const EvalWeights* weights = Weights();
   Random random{12345};
-  int positions = 0, fullEvaluations = 0;
+  int positions = 0, fullEvaluations = 0, withSquareValues = 0;
   ForRandomGamePositions([&](Position* pos) {
+    withSquareValues += pos->pstOpening != 0;
     Position before;
     std::memcpy(&before, pos, sizeof before);
     const u16 flags = MaterialLookup(pos)->flags;
@@ -394,6 +423,7 @@ TEST(EvaluateProperties, PositionIsLeftUnchangedAndRootWindowNeverExitsEarly) {
   });
   EXPECT_GT(positions, 1000);
   EXPECT_GT(fullEvaluations, 1000);
+  EXPECT_GT(withSquareValues, positions / 2);  // the shipped piece-square values are in play
 }
 
 // Evaluates a position and its colour flip with the same mover's window and
@@ -416,9 +446,8 @@ void ExpectFlipSymmetric(Position* pos, const EvalWeights* weights, i16 low, i16
   }
 }
 
-TEST(EvaluateProperties, ColourFlipGivesTheSameScoreForTheMover) {
-  EnsureTables();
-  const EvalWeights* weights = DriverWeights();
+TEST_P(EvaluateProperties, ColourFlipGivesTheSameScoreForTheMover) {
+  const EvalWeights* weights = Weights();
   // Positions that random games seldom reach: pinned pawns of both colours,
   // trapped bishops and blocked rooks on one side only.
   const char* corpus[] = {
@@ -452,5 +481,10 @@ TEST(EvaluateProperties, ColourFlipGivesTheSameScoreForTheMover) {
   });
   EXPECT_GT(compared, 1000);
 }
+
+INSTANTIATE_TEST_SUITE_P(Weights, EvaluateProperties, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Shipped" : "Driver");
+                         });
 
 }  // namespace
