@@ -98,3 +98,38 @@ void Store(TransTable* tt, u64 key, Move move, i32 score, f32 depth, u32 bound) 
     hit->moveAndBound = move | bound << 24;
   }
 }
+void StorePvInTable(EngineState* engine, const Position* pos) {
+  TransTable* tt = &engine->tt;
+  const PlyRecord* root = &engine->plies[0];
+  Position copy = *pos;
+  MoveList legal;
+  for (u32 i = 0; i < root->pvCount && i < u32(MaxPly); ++i) {
+    Move m = root->pv[i];
+    if (m < 2) return;
+    legal.count = 0;
+    GenerateLegal(&copy, &legal);
+    bool found = false;
+    for (int k = 0; k < legal.count && !found; ++k) found = legal.move[k] == m;
+    if (!found) return;
+
+    tt->stores++;
+    TTEntry* candidate;
+    TTEntry* hit = FindInBucket(tt, copy.key, &candidate);
+    if (hit != nullptr) {
+      tt->storeHits++;
+      if (!(hit->age == tt->generation && hit->age != 0)) tt->fills++;
+      hit->age = tt->generation;
+      if (hit->depth < 64) {
+        hit->depth = 64;
+        hit->score = -InfiniteScore;
+        hit->moveAndBound = m;
+      }
+    } else {
+      if (candidate->age != tt->generation) tt->fills++;
+      *candidate = TTEntry{copy.key, m, i16(-InfiniteScore), 64, tt->generation};
+    }
+    if (i + 1 == root->pvCount) return;
+    UndoRecord undo;
+    MakeMove(&copy, m, &undo);
+  }
+}

@@ -23,6 +23,9 @@ const TTEntry* Probe(TransTable* tt, u64 key);
 // Stores a node result: an entry of the same key is only deepened, otherwise
 // the shallowest entry of the bucket is replaced.
 void Store(TransTable* tt, u64 key, Move move, i32 score, f32 depth, u32 bound);
+// Writes the root's principal variation into the table (depth 64, no bound)
+// so that the next iteration tries those moves first.
+void StorePvInTable(EngineState* engine, const Position* pos);
 
 inline Move EntryMove(const TTEntry* e) { return e->moveAndBound & 0xFFFFFF; }
 inline u32 EntryBound(const TTEntry* e) { return (e->moveAndBound >> 24) & 3; }

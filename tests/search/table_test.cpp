@@ -94,3 +94,59 @@ TEST_F(TableTest, ClearEmptiesEverything) {
 }
 
 }  // namespace
+
+#include <cstring>
+
+#include "engine/state.h"
+
+namespace {
+
+TEST(StorePvInTable, WritesLegalPrefixOfThePrincipalVariation) {
+  InitBoardTables();
+  static EngineState engine;
+  static PlyRecord plies[MaxPly];
+  std::memset(&engine, 0, sizeof engine);
+  engine.plies = plies;
+  ASSERT_TRUE(AllocateTable(&engine.tt, 8));
+  engine.tt.generation = 5;
+  static Position pos, walk;
+  ASSERT_TRUE(LoadFen(&pos, StartFen));
+  walk = pos;
+
+  // e2e4 e7e5 g1f3, then a White king move while Black is to move.
+  const char* line[] = {"e2e4", "e7e5", "g1f3", "e1e2"};
+  Move moves[4];
+  for (int i = 0; i < 3; ++i) {
+    moves[i] = FindLegalMove(&walk, line[i]);
+    ASSERT_NE(moves[i], NoMove);
+    UndoRecord undo;
+    MakeMove(&walk, moves[i], &undo);
+  }
+  moves[3] = MakeMoveWord(4, 12, King, Empty);
+  PlyRecord* root = &engine.plies[0];
+  for (int i = 0; i < 4; ++i) root->pv[i] = moves[i];
+  root->pvCount = 4;
+
+  StorePvInTable(&engine, &pos);
+  Position step = pos;
+  for (int i = 0; i < 3; ++i) {
+    const TTEntry* e = Probe(&engine.tt, step.key);
+    ASSERT_NE(e, nullptr) << i;
+    EXPECT_EQ(EntryMove(e), moves[i]);
+    EXPECT_EQ(EntryBound(e), 0u);
+    EXPECT_EQ(e->depth, 64);
+    EXPECT_EQ(e->score, -InfiniteScore);
+    EXPECT_EQ(e->age, 5);
+    UndoRecord undo;
+    MakeMove(&step, moves[i], &undo);
+  }
+  EXPECT_EQ(Probe(&engine.tt, step.key), nullptr);
+  EXPECT_EQ(engine.tt.stores, 3u);
+
+  // A second write of the same line finds its entries and leaves them as they are.
+  StorePvInTable(&engine, &pos);
+  EXPECT_EQ(engine.tt.storeHits, 3u);
+  FreeTable(&engine.tt);
+}
+
+}  // namespace
