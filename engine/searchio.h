@@ -1,0 +1,23 @@
+// Input and output while a search runs: the input poll, the periodic check
+// with its info line and stop rules, the multi-PV lines and the final wait.
+#pragma once
+
+#include "board/types.h"
+
+struct EngineState;
+
+// Reads a waiting command, if any: "quit" or end of input ends the process,
+// "stop" stops the search (remembered while the first iteration runs),
+// "ponderhit" switches to clock control, "isready" is answered at once.
+void PollInput(EngineState* engine);
+// Samples the clock, prints the periodic hashfull/nodes line and applies the
+// time and node limits.
+void PeriodicCheck(EngineState* engine);
+// Prints the current multi-PV lines.
+void PrintPvLines(EngineState* engine);
+// Holds back "bestmove" of an infinite or ponder search until the GUI sends
+// "stop" or "ponderhit" (or input ends); "quit" ends the process.
+void ReleaseWait();
+
+// Nodes per second over a time in milliseconds (at least 128 ms).
+i32 NodesPerSecond(u64 nodes, i32 elapsedMs);

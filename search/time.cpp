@@ -1,0 +1,44 @@
+#include "search/time.h"
+
+#include "engine/state.h"
+
+namespace {
+
+// Share of the remaining time per move for slow, normal and fast play; the
+// inverse is the default number of moves to go.
+constexpr double RateFactor[3] = {0.043, 0.033, 0.024};
+
+// Keeps a 100 ms margin where the result stays positive.
+double LessMargin(double t) { return t - 100 > 0 ? t - 100 : t; }
+
+// Double to i32 without overflow (budgets from absurd clock values).
+i32 ClampToInt(double t) {
+  if (!(t > -2147483648.0)) return t != t ? 0 : -2147483647 - 1;
+  if (t > 2147483647.0) return 2147483647;
+  return i32(t);
+}
+
+}  // namespace
+
+void AllocateTime(EngineState* engine, const Position* pos, i32 wtime, i32 btime, i32 winc, i32 binc,
+                  i32 movestogo, bool ponder) {
+  int rate = engine->rateOfPlay < 0 ? 0 : engine->rateOfPlay > 2 ? 2 : engine->rateOfPlay;
+  double f = RateFactor[rate];
+  double time = pos->side == White ? wtime : btime;
+  double inc = pos->side == White ? winc : binc;
+  double n = movestogo;
+  if (n <= 0 || n > 1 / f) n = 1 / f;
+  double k = 8 * f;
+  double total = (n - 1) * inc + time;
+  double a = LessMargin(total / n);
+  double b = LessMargin(total / (k * n + 1 - k));
+  double cap = LessMargin(0.9 * time);
+  if (ponder) a = 1.3 * a;
+  if (a > cap) a = cap;
+  if (b > cap) b = cap;
+  if (a > b) a = b;
+  if (b < 800) engine->pollCountdown /= 2;
+  if (b < 400) engine->pollCountdown /= 2;
+  engine->allocatedTime = ClampToInt(a);
+  engine->maximumTime = ClampToInt(b);
+}

@@ -1,0 +1,92 @@
+#include "search/time.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine/state.h"
+
+namespace {
+
+struct Budget {
+  i32 allocated, maximum, countdown;
+};
+
+Budget Allocate(int side, i32 wtime, i32 btime, i32 winc, i32 binc, i32 movestogo, bool ponder,
+                int rate = 1) {
+  static EngineState engine;
+  static Position pos;
+  std::memset(&engine, 0, sizeof engine);
+  std::memset(&pos, 0, sizeof pos);
+  pos.side = u8(side);
+  engine.rateOfPlay = rate;
+  engine.pollCountdown = 10000;
+  AllocateTime(&engine, &pos, wtime, btime, winc, binc, movestogo, ponder);
+  return {engine.allocatedTime, engine.maximumTime, engine.pollCountdown};
+}
+
+TEST(AllocateTime, SuddenDeathAtNormalRate) {
+  // n = 1/0.033, k = 0.264: a = 60000/n - 100, b = 60000/(k*n + 1 - k) - 100.
+  Budget b = Allocate(White, 60000, 1000, 0, 0, 0, false);
+  EXPECT_EQ(b.allocated, 1880);
+  EXPECT_EQ(b.maximum, 6768);
+  EXPECT_EQ(b.countdown, 10000);
+  // Black reads its own clock.
+  Budget black = Allocate(Black, 1000, 60000, 0, 0, 0, false);
+  EXPECT_EQ(black.allocated, 1880);
+  EXPECT_EQ(black.maximum, 6768);
+}
+
+TEST(AllocateTime, LastMoveBeforeTheControlIsCapped) {
+  // a = b = 10000 - 100, capped by 0.9 * 10000 - 100.
+  Budget b = Allocate(White, 10000, 10000, 0, 0, 1, false);
+  EXPECT_EQ(b.allocated, 8900);
+  EXPECT_EQ(b.maximum, 8900);
+}
+
+TEST(AllocateTime, MovesToGoBeyondTheDefaultIsReplaced) {
+  Budget defaulted = Allocate(White, 60000, 60000, 0, 0, 0, false);
+  Budget many = Allocate(White, 60000, 60000, 0, 0, 40, false);
+  EXPECT_EQ(many.allocated, defaulted.allocated);
+  EXPECT_EQ(many.maximum, defaulted.maximum);
+  Budget twenty = Allocate(White, 60000, 60000, 0, 0, 20, false);
+  EXPECT_EQ(twenty.allocated, 60000 / 20 - 100);
+}
+
+TEST(AllocateTime, PonderRaisesOnlyTheTarget) {
+  Budget normal = Allocate(White, 60000, 60000, 0, 0, 0, false);
+  Budget ponder = Allocate(White, 60000, 60000, 0, 0, 0, true);
+  EXPECT_EQ(ponder.maximum, normal.maximum);
+  EXPECT_NEAR(ponder.allocated, 1.3 * (60000 * 0.033 - 100), 1.0);
+}
+
+TEST(AllocateTime, IncrementAndRates) {
+  // total = (n - 1) * inc + time.
+  Budget inc = Allocate(White, 10000, 10000, 100, 100, 0, false);
+  double n = 1 / 0.033;
+  EXPECT_NEAR(inc.allocated, ((n - 1) * 100 + 10000) / n - 100, 1.0);
+  Budget slow = Allocate(White, 60000, 60000, 0, 0, 0, false, 0);
+  Budget fast = Allocate(White, 60000, 60000, 0, 0, 0, false, 2);
+  EXPECT_NEAR(slow.allocated, 60000 * 0.043 - 100, 1.0);
+  EXPECT_NEAR(fast.allocated, 60000 * 0.024 - 100, 1.0);
+}
+
+TEST(AllocateTime, ShortBudgetsBringTheFirstPollForward) {
+  // b = total / (k*n + 1 - k) - 100 below 800 halves, below 400 quarters.
+  EXPECT_EQ(Allocate(White, 6000, 6000, 0, 0, 0, false).countdown, 5000);
+  EXPECT_EQ(Allocate(White, 2000, 2000, 0, 0, 0, false).countdown, 2500);
+  Budget bare = Allocate(White, 0, 0, 0, 0, 0, false);
+  EXPECT_EQ(bare.allocated, 0);
+  EXPECT_EQ(bare.maximum, 0);
+  EXPECT_EQ(bare.countdown, 2500);
+}
+
+TEST(AllocateTime, AbsurdClocksDoNotOverflow) {
+  Budget huge = Allocate(White, 2147483647, 0, 2147483647, 0, 0, false);
+  EXPECT_GT(huge.allocated, 0);
+  EXPECT_GE(huge.maximum, huge.allocated);
+  Budget negative = Allocate(White, -5000, 0, 0, 0, 0, false);
+  EXPECT_LE(negative.allocated, 0);
+}
+
+}  // namespace
