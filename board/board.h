@@ -283,6 +283,8 @@ bool IsAttacked(const Position* pos, int colour, int square);
 int Checkers(const Position* pos, u64* checkers);
 // Pin rays of the side to move's king; enemy sliders in `excluded` do not pin.
 void PinRays(const Position* pos, u64 excluded, u64* pinsOrth, u64* pinsDiag);
+// The same for the king of either colour (the evaluation wants both sides' pins).
+void PinRaysFor(const Position* pos, int colour, u64 excluded, u64* pinsOrth, u64* pinsDiag);
 // Rays along which moving an own piece uncovers a check on the enemy king.
 void DiscoveredRays(const Position* pos, u64* discOrth, u64* discDiag);
 

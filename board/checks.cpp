@@ -1,0 +1,78 @@
+// Check, pin and discovered-check information of a node, computed once and
+// handed to every generator stage of that node.
+#include "board/board.h"
+
+// Counts the groups giving check (knights, pawns, and each of the four lines
+// through the king separately) and returns the checking pieces through *checkers.
+int Checkers(const Position* pos, u64* checkers) {
+  const int us = pos->side, k = pos->kingSquare[us];
+  const u64 enemy = pos->colours[us ^ 1];
+  const u64 diag = (pos->pieces[Bishop] | pos->pieces[Queen]) & enemy;
+  const u64 orth = (pos->pieces[Rook] | pos->pieces[Queen]) & enemy;
+  const u64 knights = KnightAttacks[k] & pos->pieces[Knight] & enemy;
+  const u64 pawns = PawnAttacks[us][k] & pos->pieces[Pawn] & enemy;
+  u64 a1h8 = 0, a8h1 = 0, rank = 0, file = 0;
+  if (diag & BishopEmpty[k]) {
+    a1h8 = DiagAttacksFrom(pos->occupiedDiagonals, k) & diag;
+    a8h1 = AntiDiagAttacksFrom(pos->occupiedAntiDiagonals, k) & diag;
+  }
+  if (orth & RookEmpty[k]) {
+    rank = RankAttacksFrom(pos->occupied, k) & orth;
+    file = FileAttacksFrom(pos->occupiedFiles, k) & orth;
+  }
+  *checkers = knights | pawns | a1h8 | a8h1 | rank | file;
+  return (knights != 0) + (pawns != 0) + (a1h8 != 0) + (a8h1 != 0) + (rank != 0) + (file != 0);
+}
+
+// Pin rays of colour `colour`'s king: for each enemy slider (outside
+// `excluded`) with exactly one piece, an own one, between it and the king, the
+// slider's square and the squares between.
+void PinRaysFor(const Position* pos, int colour, u64 excluded, u64* pinsOrth, u64* pinsDiag) {
+  const int k = pos->kingSquare[colour];
+  const u64 own = pos->colours[colour];
+  const u64 enemy = pos->colours[colour ^ 1] & ~excluded;
+  const u64 occ = pos->occupied;
+  u64 orthRays = 0, diagRays = 0;
+  u64 snipers = BishopEmpty[k] & (pos->pieces[Bishop] | pos->pieces[Queen]) & enemy;
+  for (; snipers; snipers &= snipers - 1) {
+    const int s = BitScan(snipers);
+    const u64 blockers = Between[k][s] & occ;
+    if (blockers && !(blockers & (blockers - 1)) && (blockers & own)) diagRays |= Between[k][s] | SquareMask[s];
+  }
+  snipers = RookEmpty[k] & (pos->pieces[Rook] | pos->pieces[Queen]) & enemy;
+  for (; snipers; snipers &= snipers - 1) {
+    const int s = BitScan(snipers);
+    const u64 blockers = Between[k][s] & occ;
+    if (blockers && !(blockers & (blockers - 1)) && (blockers & own)) orthRays |= Between[k][s] | SquareMask[s];
+  }
+  *pinsOrth = orthRays;
+  *pinsDiag = diagRays;
+}
+
+// Pin rays of the side to move.
+void PinRays(const Position* pos, u64 excluded, u64* pinsOrth, u64* pinsDiag) {
+  PinRaysFor(pos, pos->side, excluded, pinsOrth, pinsDiag);
+}
+
+// Lines from the enemy king to an own slider blocked by exactly one own piece:
+// moving that piece off the line gives a discovered check.
+void DiscoveredRays(const Position* pos, u64* discOrth, u64* discDiag) {
+  const int us = pos->side, e = pos->kingSquare[us ^ 1];
+  const u64 own = pos->colours[us];
+  const u64 occ = pos->occupied;
+  u64 orthRays = 0, diagRays = 0;
+  u64 sliders = BishopEmpty[e] & (pos->pieces[Bishop] | pos->pieces[Queen]) & own;
+  for (; sliders; sliders &= sliders - 1) {
+    const int s = BitScan(sliders);
+    const u64 blockers = Between[e][s] & occ;
+    if (blockers && !(blockers & (blockers - 1)) && (blockers & own)) diagRays |= Between[e][s];
+  }
+  sliders = RookEmpty[e] & (pos->pieces[Rook] | pos->pieces[Queen]) & own;
+  for (; sliders; sliders &= sliders - 1) {
+    const int s = BitScan(sliders);
+    const u64 blockers = Between[e][s] & occ;
+    if (blockers && !(blockers & (blockers - 1)) && (blockers & own)) orthRays |= Between[e][s];
+  }
+  *discOrth = orthRays;
+  *discDiag = diagRays;
+}
