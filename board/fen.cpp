@@ -11,9 +11,11 @@ namespace {
 
 // The command line may hand the text over with its line end still attached.
 bool AtEnd(char c) { return c == '\0' || c == '\n' || c == '\r'; }
+// Blanks separate the fields; the end of the text ends any field.
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool EndOfField(char c) { return AtEnd(c) || IsBlank(c); }
 
+// First character at or after c that is not a blank.
 const char* SkipBlanks(const char* c) {
   while (IsBlank(*c)) ++c;
   return c;
@@ -46,6 +48,7 @@ struct Derived {
   i32 materialIndex, material, pstOpening, pstEndgame;
 };
 
+// Recomputes the derived fields from the board, colour sets, side and rights.
 Derived Derive(const Position* pos) {
   Derived d{};
   for (int c = White; c <= Black; ++c)
@@ -67,6 +70,7 @@ Derived Derive(const Position* pos) {
   return d;
 }
 
+// Writes recomputed fields into the position.
 void ApplyDerived(Position* pos, const Derived& d) {
   pos->occupied = d.occupied;
   pos->occupiedFiles = d.occupiedFiles;

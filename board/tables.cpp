@@ -104,6 +104,8 @@ int RanksToPromotion(int c, int square) { return c == White ? 7 - RankOf(square)
 
 }  // namespace
 
+// Builds the tables in dependency order: single-square tables first, then the
+// pair tables that are derived from them, then the king zones and castle masks.
 void InitBoardTables() {
   std::memset(Line, 0, sizeof Line);
   std::memset(RankAttacks, 0, sizeof RankAttacks);
@@ -122,7 +124,9 @@ void InitBoardTables() {
     SquareMaskFiles[s] = 1ull << (8 * f + (7 - r));
     SquareMaskAnti[s] = 1ull << (8 * ((r + f + 1) & 7) + f);
     SquareMaskDiag[s] = 1ull << (8 * ((r - f) & 7) + f);
-    ShiftAnti[s] = u8(8 * ((r + f + 1) & 7) + (r + f > 7 ? r + f - 7 : 0) + 1);
+    // h8's anti-diagonal is h8 alone and would need a shift of 64, which is
+    // undefined; its table entries are empty for every index, so any shift does.
+    ShiftAnti[s] = u8((8 * ((r + f + 1) & 7) + (r + f > 7 ? r + f - 7 : 0) + 1) & 63);
     ShiftDiag[s] = u8(8 * ((r - f) & 7) + (f > r ? f - r : 0) + 1);
 
     KingAttacks[s] =
