@@ -37,13 +37,15 @@ void PinRaysFor(const Position* pos, int colour, u64 excluded, u64* pinsOrth, u6
   for (; snipers; snipers &= snipers - 1) {
     const int s = BitScan(snipers);
     const u64 blockers = Between[k][s] & occ;
-    if (blockers && !(blockers & (blockers - 1)) && (blockers & own)) diagRays |= Between[k][s] | SquareMask[s];
+    if (blockers && !(blockers & (blockers - 1)) && (blockers & own))
+      diagRays |= Between[k][s] | SquareMask[s];
   }
   snipers = RookEmpty[k] & (pos->pieces[Rook] | pos->pieces[Queen]) & enemy;
   for (; snipers; snipers &= snipers - 1) {
     const int s = BitScan(snipers);
     const u64 blockers = Between[k][s] & occ;
-    if (blockers && !(blockers & (blockers - 1)) && (blockers & own)) orthRays |= Between[k][s] | SquareMask[s];
+    if (blockers && !(blockers & (blockers - 1)) && (blockers & own))
+      orthRays |= Between[k][s] | SquareMask[s];
   }
   *pinsOrth = orthRays;
   *pinsDiag = diagRays;

@@ -13,10 +13,14 @@ enum LineKind { LineDiag, LineAnti, LineRank, LineFile };
 // Attacks along one line from square s with the position's occupancy.
 inline u64 LineAttacks(const Position* pos, int kind, int s) {
   switch (kind) {
-    case LineDiag: return DiagAttacksFrom(pos->occupiedDiagonals, s);
-    case LineAnti: return AntiDiagAttacksFrom(pos->occupiedAntiDiagonals, s);
-    case LineRank: return RankAttacksFrom(pos->occupied, s);
-    default: return FileAttacksFrom(pos->occupiedFiles, s);
+    case LineDiag:
+      return DiagAttacksFrom(pos->occupiedDiagonals, s);
+    case LineAnti:
+      return AntiDiagAttacksFrom(pos->occupiedAntiDiagonals, s);
+    case LineRank:
+      return RankAttacksFrom(pos->occupied, s);
+    default:
+      return FileAttacksFrom(pos->occupiedFiles, s);
   }
 }
 
@@ -110,7 +114,8 @@ void GenerateLegal(const Position* pos, MoveList* list) {
   const u64 pawnChecker = PawnAttacks[us][k] & pos->pieces[Pawn] & enemy;
   checkCount += pawnChecker != 0;
   checkers |= pawnChecker;
-  const bool pushedPawnChecks = pawnChecker && pos->epFile && (pawnChecker & SquareMask[EnPassantVictim(pos)]);
+  const bool pushedPawnChecks =
+      pawnChecker && pos->epFile && (pawnChecker & SquareMask[EnPassantVictim(pos)]);
   u64 lineAttacks[4];
   u64 kingAvoid = 0;
   for (int kind = LineDiag; kind <= LineFile; ++kind) {
@@ -206,7 +211,8 @@ bool IsMoveValid(const Position* pos, Move move, u64 pinsOrth, u64 pinsDiag) {
     if (type != Pawn || pos->epFile == 0 || to != EnPassantTarget(pos)) return false;
     if (!(PawnAttacks[us ^ 1][to] & fromMask)) return false;
     const int victim = EnPassantVictim(pos);
-    if (!(pos->pieces[Pawn] & pos->colours[us ^ 1] & SquareMask[victim]) || (pos->occupied & toMask)) return false;
+    if (!(pos->pieces[Pawn] & pos->colours[us ^ 1] & SquareMask[victim]) || (pos->occupied & toMask))
+      return false;
     if (fromMask & pinsOrth) return false;
     if ((fromMask & pinsDiag) && !(toMask & pinsDiag)) return false;
     return EnPassantKeepsKingSafe(pos, from, to, victim);
@@ -227,7 +233,8 @@ bool IsMoveValid(const Position* pos, Move move, u64 pinsOrth, u64 pinsDiag) {
   const u64 pinned = pinsOrth | pinsDiag;
 
   switch (type) {
-    case Knight: return !(fromMask & pinned);
+    case Knight:
+      return !(fromMask & pinned);
     case Bishop:
       if (!(BishopAttacksFrom(pos, from) & toMask) || (fromMask & pinsOrth)) return false;
       return !(fromMask & pinsDiag) || (toMask & pinsDiag);
@@ -263,7 +270,8 @@ bool IsMoveValid(const Position* pos, Move move, u64 pinsOrth, u64 pinsDiag) {
       if ((DiagAttacksFrom(d, to) | AntiDiagAttacksFrom(a, to)) & diag) return false;
       return !((RankAttacksFrom(occ, to) | FileAttacksFrom(files, to)) & orth);
     }
-    default: return false;
+    default:
+      return false;
   }
 }
 
@@ -292,11 +300,20 @@ Move FindLegalMove(const Position* pos, const char* token) {
   const int to = (token[2] - 'a') + 8 * (token[3] - '1');
   int promotion = -1;
   switch (token[4]) {
-    case 'q': promotion = 0; break;
-    case 'n': promotion = 1; break;
-    case 'r': promotion = 2; break;
-    case 'b': promotion = 3; break;
-    default: break;
+    case 'q':
+      promotion = 0;
+      break;
+    case 'n':
+      promotion = 1;
+      break;
+    case 'r':
+      promotion = 2;
+      break;
+    case 'b':
+      promotion = 3;
+      break;
+    default:
+      break;
   }
   MoveList list;
   list.count = 0;

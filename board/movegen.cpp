@@ -98,7 +98,8 @@ void GenEnPassant(const Position* pos, MoveList* list, u64 targets, u64 from) {
   const int target = EnPassantTarget(pos), victim = EnPassantVictim(pos);
   if (!(targets & SquareMask[target])) return;
   // Guard against an en-passant file that no double push explains.
-  if (!(pos->pieces[Pawn] & pos->colours[us ^ 1] & SquareMask[victim]) || (pos->occupied & SquareMask[target]))
+  if (!(pos->pieces[Pawn] & pos->colours[us ^ 1] & SquareMask[victim]) ||
+      (pos->occupied & SquareMask[target]))
     return;
   for (u64 p = PawnAttacks[us ^ 1][target] & pos->pieces[Pawn] & pos->colours[us] & from; p; p &= p - 1) {
     const int sq = BitScan(p);
@@ -160,7 +161,8 @@ void GenQuiets(const Position* pos, MoveList* list, u64 pinsOrth, u64 pinsDiag) 
   GenCastling(pos, list);
   GenPawnPushes(pos, list, empty, unpinned);
   // A pawn pinned along its file keeps its pushes.
-  if (pos->pieces[Pawn] & own & pinsOrth) GenPawnPushes(pos, list, empty & pinsOrth, pos->pieces[Pawn] & own & pinsOrth);
+  if (pos->pieces[Pawn] & own & pinsOrth)
+    GenPawnPushes(pos, list, empty & pinsOrth, pos->pieces[Pawn] & own & pinsOrth);
   GenKnights(pos, list, empty, unpinned);
   GenBishopLike(pos, list, empty, unpinned);
   GenRookLike(pos, list, empty, unpinned);
@@ -170,7 +172,8 @@ void GenQuiets(const Position* pos, MoveList* list, u64 pinsOrth, u64 pinsDiag) 
 
 // Evasion stage: every legal move when in check. A pinned piece never moves
 // here, since no move of it can resolve a check.
-void GenEvasions(const Position* pos, MoveList* list, u64 pinsOrth, u64 pinsDiag, u64 checkers, int checkCount) {
+void GenEvasions(const Position* pos, MoveList* list, u64 pinsOrth, u64 pinsDiag, u64 checkers,
+                 int checkCount) {
   const int us = pos->side, k = pos->kingSquare[us];
   const u64 own = pos->colours[us];
 
@@ -184,7 +187,8 @@ void GenEvasions(const Position* pos, MoveList* list, u64 pinsOrth, u64 pinsDiag
   GenKing(pos, list, kingTargets);
   if (checkCount != 1) return;
 
-  const u64 block = (checkers & (pos->pieces[Pawn] | pos->pieces[Knight])) ? 0 : Between[k][BitScan(checkers)];
+  const u64 block =
+      (checkers & (pos->pieces[Pawn] | pos->pieces[Knight])) ? 0 : Between[k][BitScan(checkers)];
   const u64 targets = block | checkers;
   const u64 unpinned = own & ~(pinsOrth | pinsDiag);
 

@@ -25,8 +25,12 @@ inline int ForwardDelta(int side) { return side == White ? 8 : -8; }
 
 // Pawn captures whose to-square differs by 7 (White towards the a-file, Black
 // towards the h-file) and by 9 (the other diagonal); no wrap across the board edge.
-inline u64 Capture7(u64 pawns, int side) { return side == White ? (pawns & ~FileA) << 7 : (pawns & ~FileH) >> 7; }
-inline u64 Capture9(u64 pawns, int side) { return side == White ? (pawns & ~FileH) << 9 : (pawns & ~FileA) >> 9; }
+inline u64 Capture7(u64 pawns, int side) {
+  return side == White ? (pawns & ~FileA) << 7 : (pawns & ~FileH) >> 7;
+}
+inline u64 Capture9(u64 pawns, int side) {
+  return side == White ? (pawns & ~FileH) << 9 : (pawns & ~FileA) >> 9;
+}
 inline int Delta7(int side) { return side == White ? 7 : -7; }
 inline int Delta9(int side) { return side == White ? 9 : -9; }
 
@@ -35,7 +39,9 @@ inline int EnPassantTarget(const Position* pos) {
   return pos->side == White ? 39 + pos->epFile : 15 + pos->epFile;
 }
 // Square of the pawn that an en-passant capture removes.
-inline int EnPassantVictim(const Position* pos) { return pos->side == White ? 31 + pos->epFile : 23 + pos->epFile; }
+inline int EnPassantVictim(const Position* pos) {
+  return pos->side == White ? 31 + pos->epFile : 23 + pos->epFile;
+}
 
 // Appends from->to as four promotions, Queen, Knight, Rook, Bishop.
 inline void AddPromotions(MoveList* list, int from, int to, int captured) {
@@ -80,12 +86,14 @@ inline bool EnPassantKeepsKingSafe(const Position* pos, int from, int to, int vi
   const u64 diag = (pos->pieces[Bishop] | pos->pieces[Queen]) & enemy;
   if (orth) {
     const u64 occ = pos->occupied ^ SquareMask[from] ^ SquareMask[victim] ^ SquareMask[to];
-    const u64 files = pos->occupiedFiles ^ SquareMaskFiles[from] ^ SquareMaskFiles[victim] ^ SquareMaskFiles[to];
+    const u64 files =
+        pos->occupiedFiles ^ SquareMaskFiles[from] ^ SquareMaskFiles[victim] ^ SquareMaskFiles[to];
     if ((RankAttacksFrom(occ, k) | FileAttacksFrom(files, k)) & orth) return false;
   }
   if (diag) {
     const u64 d = pos->occupiedDiagonals ^ SquareMaskDiag[from] ^ SquareMaskDiag[victim] ^ SquareMaskDiag[to];
-    const u64 a = pos->occupiedAntiDiagonals ^ SquareMaskAnti[from] ^ SquareMaskAnti[victim] ^ SquareMaskAnti[to];
+    const u64 a =
+        pos->occupiedAntiDiagonals ^ SquareMaskAnti[from] ^ SquareMaskAnti[victim] ^ SquareMaskAnti[to];
     if ((DiagAttacksFrom(d, k) | AntiDiagAttacksFrom(a, k)) & diag) return false;
   }
   return true;
