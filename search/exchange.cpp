@@ -14,6 +14,7 @@ struct Occupancy {
   u64 antiDiagonals;
 };
 
+// Removes a square from all four orientations.
 inline void Vacate(Occupancy* occ, int square) {
   occ->ranks &= ~SquareMask[square];
   occ->files &= ~SquareMaskFiles[square];
@@ -21,10 +22,12 @@ inline void Vacate(Occupancy* occ, int square) {
   occ->antiDiagonals &= ~SquareMaskAnti[square];
 }
 
+// Squares reached from `square` along its two diagonals.
 inline u64 DiagonalLines(const Occupancy* occ, int square) {
   return DiagAttacksFrom(occ->diagonals, square) | AntiDiagAttacksFrom(occ->antiDiagonals, square);
 }
 
+// Squares reached from `square` along its rank and file.
 inline u64 StraightLines(const Occupancy* occ, int square) {
   return RankAttacksFrom(occ->ranks, square) | FileAttacksFrom(occ->files, square);
 }

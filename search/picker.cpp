@@ -54,10 +54,12 @@ inline bool AdvanceStage(MovePicker* p) {
   return true;
 }
 
+// Whether a move kept from elsewhere (table, killer slot) can be played here.
 inline bool IsValidHere(const MovePicker* p, const Position* pos, Move m) {
   return m >= 2 && IsMoveValid(pos, m, p->pinData[0], p->pinData[1]);
 }
 
+// Whether the move is one of the four killer candidates.
 inline bool IsKillerSlot(const MovePicker* p, Move m) {
   return m == p->killerSlots[0] || m == p->killerSlots[1] || m == p->killerSlots[2] || m == p->killerSlots[3];
 }
