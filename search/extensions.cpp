@@ -1,0 +1,153 @@
+// Search extensions: the child depth of each move, and the move tests it rests
+// on (checking moves and critical moves), all answered without making the move.
+#include "engine/state.h"
+#include "search/search.h"
+
+namespace {
+
+// Files a-d form the queen's wing, e-h the king's.
+inline bool OnQueenWing(int square) { return FileOf(square) <= 3; }
+
+// Rank counted from the colour's own side: 0 is its first rank.
+inline int RelativeRank(int colour, int square) {
+  return colour == White ? RankOf(square) : 7 - RankOf(square);
+}
+
+// Whether a slider of the given type on `from` attacks `target` over `occupied`.
+inline bool SliderReaches(int type, int from, int target, u64 occupied) {
+  u64 lines = 0;
+  if (type == Bishop || type == Queen) lines |= BishopEmpty[from];
+  if (type == Rook || type == Queen) lines |= RookEmpty[from];
+  return (lines & SquareMask[target]) && !(Between[from][target] & occupied);
+}
+
+}  // namespace
+
+// Whether the move, once made, leaves the opponent's king attacked.
+bool GivesCheck(const Position* pos, Move move, u64 discOrth, u64 discDiag) {
+  const int us = pos->side;
+  const int from = MoveFrom(move);
+  const int to = MoveTo(move);
+  const int king = pos->kingSquare[us ^ 1];
+
+  // Discovered: the mover was the only piece between the king and an own slider,
+  // and it leaves that line.
+  if (((discOrth | discDiag) & SquareMask[from]) && !(Line[king][from] & SquareMask[to])) return true;
+
+  const u64 occupied = pos->occupied & ~SquareMask[from];
+  int type = MovePiece(move);
+  if (move & MovePromotionFlag) type = PROMOTION_PIECES[MovePromotionIndex(move)];
+  switch (type) {
+    case Pawn:
+      if (PawnAttacks[us][to] & SquareMask[king]) return true;
+      break;
+    case Knight:
+      return (KnightAttacks[to] & SquareMask[king]) != 0;
+    case Bishop:
+    case Rook:
+    case Queen:
+      return SliderReaches(type, to, king, occupied);
+    case King:
+      if (move & MoveCastleFlag) {
+        // The rook lands beside the king's destination, towards the centre.
+        // Only a check along the enemy king's file is looked for.
+        const int rook = to > from ? to - 1 : to + 1;
+        return FileOf(rook) == FileOf(king) && !(Between[rook][king] & pos->occupied);
+      }
+      return false;
+    default:
+      return false;
+  }
+
+  // En passant empties two squares of the fifth rank (fourth for Black) at once,
+  // which may open a line no single-blocker mask knows about.
+  if (move & MoveEnPassantFlag) {
+    const int captured = us == White ? to - 8 : to + 8;
+    const u64 after = (occupied & ~SquareMask[captured]) | SquareMask[to];
+    const u64* pieces = pos->pieces;
+    u64 sliders = ((BishopEmpty[king] & (pieces[Bishop] | pieces[Queen])) |
+                   (RookEmpty[king] & (pieces[Rook] | pieces[Queen]))) &
+                  pos->colours[us];
+    while (sliders) {
+      const int s = PopLowest(&sliders);
+      if (!(Between[king][s] & after)) return true;
+    }
+  }
+  return false;
+}
+
+// Whether a move is critical: it simplifies into a pawn ending or a queen-only
+// middlegame with an exposed own king, storms a king on the other wing, or
+// doubles heavy pieces on a file next to the enemy king.
+bool IsCriticalMove(const Position* pos, Move move) {
+  const int us = pos->side;
+  const int them = us ^ 1;
+  const int from = MoveFrom(move);
+  const int to = MoveTo(move);
+  const int type = pos->board[from];
+  const int captured = MoveCaptured(move);
+  const u64* pieces = pos->pieces;
+  const u64 elsewhere = ~SquareMask[to];
+
+  if ((type == Pawn || type == Queen || type == King) && captured >= Knight) {
+    const u64 minorsAndRooks = pieces[Knight] | pieces[Bishop] | pieces[Rook];
+    if (!((minorsAndRooks | pieces[Queen]) & elsewhere)) return true;
+    if (!(minorsAndRooks & elsewhere) && (pieces[Queen] & pos->colours[them] & elsewhere)) {
+      const int ownKing = pos->kingSquare[us];
+      if (PopCount(QueenAttacksFrom(pos, ownKing)) >= 10) return true;
+    }
+  }
+
+  if (type == Pawn) {
+    if (OnQueenWing(pos->kingSquare[White]) == OnQueenWing(pos->kingSquare[Black])) return false;
+    if (RelativeRank(us, to) < 4) return false;
+    if (!(PawnAttacks[us][to] & pos->colours[them])) return false;
+    if (!pieces[Queen] || !pieces[Rook]) return false;
+    const int enemyKing = pos->kingSquare[them];
+    if (FileOf(to) <= 2 && FileOf(enemyKing) <= 3) return StaticExchange(pos, move) >= 0;
+    if (FileOf(to) < 5 || FileOf(enemyKing) < 4) return false;
+    return StaticExchange(pos, move) >= 0;
+  }
+
+  if (type == Rook || type == Queen) {
+    const u64 file = FileMask[FileOf(to)];
+    const u64 ownHalf = us == White ? 0x00000000FFFFFFFFull : 0xFFFFFFFF00000000ull;
+    const u64 partners = (pieces[Rook] | pieces[Queen]) & pos->colours[us] & ~SquareMask[from];
+    if (!(partners & file & ownHalf)) return false;
+    if (FileOf(from) == FileOf(to)) return false;
+    if ((pieces[Pawn] | pieces[Knight] | pieces[Bishop]) & file) return false;
+    const int kingFile = FileOf(pos->kingSquare[them]);
+    if (kingFile < FileOf(to) - 1 || kingFile > FileOf(to) + 1) return false;
+    return StaticExchange(pos, move) >= 0;
+  }
+
+  return false;
+}
+
+// Child depth before reductions: one ply less, plus the first extension that applies.
+f32 NewDepth(const EngineState* engine, const Position* pos, f32 depth, int ply, Move move, bool pvNode,
+             bool inCheck, const MovePicker* picker) {
+  const f32 next = DepthMinusOne(depth);
+  const int pv = pvNode ? 1 : 0;
+
+  if (inCheck && picker->evasionCount == 1) return next + engine->extSingleReply[pv];
+
+  if (GivesCheck(pos, move, picker->discOrth, picker->discDiag)) {
+    if (!pvNode && StaticExchange(pos, move) < -100) return next + engine->extCheckLosing;
+    return next + engine->extCheck;
+  }
+
+  if (MovePiece(move) == Pawn && RelativeRank(pos->side, MoveTo(move)) >= 5 && IsPassedPawnPush(pos, move))
+    return next + engine->extPassedPawn[pv];
+
+  // Taking back on the square of the previous capture, for the same material.
+  const int captured = MoveCaptured(move);
+  if (captured != Empty && ply > 0) {
+    const Move previous = engine->plies[ply - 1].currentMove;
+    if (MoveTo(previous) == MoveTo(move) && ExchangeValue[MoveCaptured(previous)] == ExchangeValue[captured])
+      return next + engine->extRecapture[pv];
+  }
+
+  if (IsCriticalMove(pos, move)) return next + engine->extCritical[pv];
+  return next;
+}
