@@ -6,7 +6,6 @@
 #include "engine/platform.h"
 #include "engine/state.h"
 #include "engine/uci.h"
-#include "eval/material.h"
 
 int main() {
   // Unbuffered before any output: the parameter loader may already print, and
@@ -17,9 +16,8 @@ int main() {
   static Position position;
   static OptionTable options;
   if (!ConstructEngine(&engine)) return 1;
-  InitBoardTables();
+  BuildTables(&engine);
   std::memset(&position, 0, sizeof position);
-  BuildMaterialTable();
   // Registered now as well as on "uci", so that "setoption" before "uci" works.
   RegisterOptions(&options);
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/parameters.h"
+#include "eval/material.h"
 #include "eval/weights.h"
 #include "search/table.h"
 
@@ -39,6 +40,17 @@ void SetSearchParameters(EngineState* e) {
   e->qsCheckExtension = 1.0f;
 }
 
+void ResetPlies(EngineState* engine) {
+  std::memset(engine->plies, 0, MaxPly * sizeof(PlyRecord));
+  for (int ply = 0; ply < MaxPly; ++ply) {
+    PlyRecord* record = &engine->plies[ply];
+    record->hashMove = record->mateKiller = record->killers[0] = record->killers[1] = NoMove;
+    record->picker.victimMask = ~0ull;
+    record->picker.current = NoMove;
+    record->picker.checkCountGenerated = record->picker.evasionCount = record->picker.captureCount = -1;
+  }
+}
+
 }  // namespace
 
 bool ConstructEngine(EngineState* engine) {
@@ -57,16 +69,21 @@ bool ConstructEngine(EngineState* engine) {
   engine->weights = static_cast<EvalWeights*>(std::calloc(1, sizeof(EvalWeights)));
   engine->plies = static_cast<PlyRecord*>(std::calloc(MaxPly, sizeof(PlyRecord)));
   if (engine->weights == nullptr || engine->plies == nullptr) return false;
-  for (int ply = 0; ply < MaxPly; ++ply) {
-    PlyRecord* record = &engine->plies[ply];
-    record->hashMove = record->mateKiller = record->killers[0] = record->killers[1] = NoMove;
-    record->picker.victimMask = ~0ull;
-    record->picker.current = NoMove;
-    record->picker.checkCountGenerated = record->picker.evasionCount = record->picker.captureCount = -1;
-  }
+  ResetPlies(engine);
   engine->personality = 0;
   LoadParameters(engine->weights, "Parameters.txt");
   return true;
 }
 
 void DestroyEngine(EngineState* engine) { FreeTable(&engine->tt); }
+
+void BuildTables(const EngineState*) {
+  InitBoardTables();
+  BuildMaterialTable();
+}
+
+void ResetSearchState(EngineState* engine) {
+  ClearTable(&engine->tt);
+  for (int i = 0; i < 768; ++i) engine->historyScore[i] = engine->historyGood[i] = engine->historyBad[i] = 0;
+  ResetPlies(engine);
+}

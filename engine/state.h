@@ -104,3 +104,9 @@ struct EngineState {
 bool ConstructEngine(EngineState* engine);
 // Releases the transposition table's entries.
 void DestroyEngine(EngineState* engine);
+// Builds the process-wide tables that follow the engine object at start-up:
+// board tables, material table and the tables derived from the weights.
+void BuildTables(const EngineState* engine);
+// Puts the search's memory back to its constructed state: an empty table, no
+// statistics, killers or principal variations (fresh state for tools and tests).
+void ResetSearchState(EngineState* engine);

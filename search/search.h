@@ -48,3 +48,39 @@ f32 NewDepth(const EngineState* engine, const Position* pos, f32 depth, int ply,
 
 // depth - 1.0 formed in double precision and rounded back, as every depth step is.
 inline f32 DepthMinusOne(f32 depth) { return f32(double(depth) - 1.0); }
+
+// The window a parent hands to the child's lazy evaluation: 170 around its
+// own window, in the child's view. Saturated to 16 bits: wrapping would turn a
+// full window into one that always takes the lazy exit.
+inline void SetLazyWindow(PlyRecord* child, i32 alpha, i32 beta) {
+  auto saturate = [](i32 v) { return i16(v < -32768 ? -32768 : v > 32767 ? 32767 : v); };
+  child->lazyLow = saturate(-170 - beta);
+  child->lazyHigh = saturate(170 - alpha);
+}
+
+// Whether the side to move is in check and has no legal move.
+bool IsMated(const Position* pos, int checkCount, u64 checkers, const u64 pinData[2]);
+// Quiescence search: stand pat, then captures (and quiet checks while qdepth
+// lasts), or all evasions in check. The node's PlyRecord must be evaluated.
+i32 Quiesce(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 qdepth, int ply);
+// Principal-variation alpha-beta search below the root (ply >= 1). The node's
+// PlyRecord must be evaluated. Returns the window's lower edge as raised.
+i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, int ply, int nullAllowed);
+
+// What a "go" command asks for; numeric limits are 0 when not given.
+struct SearchLimits {
+  i32 wtime, btime, winc, binc;
+  i32 depth, nodes, mate, movestogo, movetime;
+  bool ponder;
+  bool infinite;
+  MoveList searchmoves;  // the root moves; filled with every legal move when empty
+};
+
+// Runs iterative deepening from the position; the best line is left in the
+// ply-0 record's pv and the multi-PV store. Returns when the search is over
+// (for infinite and ponder searches, once the GUI releases the move).
+void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits);
+// Enters a root result into the multi-PV store; false when it does not rank.
+bool RecordRootResult(EngineState* engine, i32 score, Move move);
+// Aspiration windows from iteration 6 on, single-line searches only.
+bool AspirationAllowed(const EngineState* engine);

@@ -1,0 +1,51 @@
+// Steps shared by the alpha-beta and quiescence nodes.
+#pragma once
+
+#include "board/board.h"
+#include "engine/searchio.h"
+#include "engine/state.h"
+#include "search/search.h"
+
+// Counts the node and, every pollInterval + 1 nodes, polls the input and
+// applies the limits.
+inline void CountNode(EngineState* engine) {
+  engine->nodes++;
+  i32 countdown = engine->pollCountdown;
+  engine->pollCountdown = countdown - 1;
+  if (countdown <= 0) {
+    engine->pollCountdown = engine->pollInterval;
+    PollInput(engine);
+    PeriodicCheck(engine);
+  }
+}
+
+// Draw by the fifty-move rule (unless mated on the hundredth ply) or by a
+// single repetition since the last irreversible move.
+inline bool IsDrawByRule(const Position* pos) {
+  if (pos->fifty > 100) return true;
+  if (pos->fifty == 100 && !IsAttacked(pos, pos->side ^ 1, pos->kingSquare[pos->side])) return true;
+  int reach = pos->fifty < int(pos->historyCount) ? pos->fifty : int(pos->historyCount);
+  for (int d = 2; d <= reach; d += 2)
+    if (pos->history[pos->historyCount - d] == pos->key) return true;
+  return false;
+}
+
+// Narrows the window by the mate distance; returns true with *result set when
+// the window closes.
+inline bool MateDistanceCut(const Position* pos, const PlyRecord* node, int ply, i32* alpha, i32* beta,
+                            i32* result) {
+  i32 lo = ply - (MateValue - 2);  // the side to move cannot be mated before ply + 2
+  if (*alpha < lo && IsMated(pos, node->checkCount, node->checkers, node->pinData)) lo = ply - MateValue;
+  if (lo >= *beta) {
+    *result = lo;
+    return true;
+  }
+  if (lo > *alpha) *alpha = lo;
+  i32 hi = MateValue - 1 - ply;
+  if (hi <= *alpha) {
+    *result = hi;
+    return true;
+  }
+  if (hi < *beta) *beta = hi;
+  return false;
+}

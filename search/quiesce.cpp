@@ -1,0 +1,106 @@
+#include "engine/state.h"
+#include "eval/eval.h"
+#include "search/node.h"
+#include "search/search.h"
+
+namespace {
+
+// Delta pruning: victims whose value cannot bring the score back to alpha.
+// Pawns still on their starting rank stay capturable (a capture there is
+// usually a defended pawn-storm break, not a lost pawn).
+constexpr u64 DeltaPawnRanks[2] = {0x0000FFFFFFFFFFFFull, 0xFFFFFFFFFFFF0000ull};
+
+}  // namespace
+
+bool IsMated(const Position* pos, int checkCount, u64 checkers, const u64 pinData[2]) {
+  if (checkCount == 0) return false;
+  MoveList evasions;
+  evasions.count = 0;
+  GenEvasions(pos, &evasions, pinData[0], pinData[1], checkers, checkCount);
+  return evasions.count == 0;
+}
+
+i32 Quiesce(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 qdepth, int ply) {
+  PlyRecord* node = &engine->plies[ply];
+  MovePicker* picker = &node->picker;
+
+  // 1-2. Every call counts as a node and may poll.
+  node->pvCount = 0;
+  CountNode(engine);
+  ResetPicker(picker);
+
+  // 3-5. Stop, draws, ply limit.
+  if (engine->searchState == 0) return 0;
+  if (IsDrawByRule(pos)) return DrawScore;
+  if (ply >= MaxPly - 1) return node->eval;
+
+  if (ply > engine->selDepth) engine->selDepth = ply;
+  picker->checkers = node->checkers;
+  picker->pinData[0] = node->pinData[0];
+  picker->pinData[1] = node->pinData[1];
+
+  // 7. Mate-distance bounds.
+  i32 cut;
+  if (MateDistanceCut(pos, node, ply, &alpha, &beta, &cut)) return cut;
+
+  // 8. Stand pat, or search every evasion when in check.
+  bool inCheck = node->checkCount != 0;
+  i32 eval = node->eval;
+  i32 best;
+  if (!inCheck) {
+    if (eval >= beta) return eval;
+    if (eval > alpha) alpha = eval;
+    best = eval;
+    i32 delta = alpha - eval;
+    if (delta >= engine->deltaMargin[0]) {
+      picker->victimMask &= ~(pos->pieces[Pawn] & DeltaPawnRanks[pos->side]);
+      if (delta >= engine->deltaMargin[1]) {
+        picker->victimMask &= ~(pos->pieces[Knight] | pos->pieces[Bishop]);
+        if (delta >= engine->deltaMargin[2]) {
+          picker->victimMask &= ~pos->pieces[Rook];
+          if (delta >= engine->deltaMargin[3]) picker->victimMask &= ~pos->pieces[Queen];
+        }
+      }
+    }
+  } else {
+    best = -InfiniteScore;
+    qdepth = qdepth + engine->qsCheckExtension;
+  }
+
+  // 9-10. Stages: captures, quiet checks while the check depth lasts; evasions in check.
+  bool checks = qdepth >= 1.0f && !inCheck;
+  if (inCheck) {
+    picker->stages = StageBit(StageEvasions);
+    picker->inCheckCount = node->checkCount;
+  } else {
+    picker->stages = StageBit(StageCaptures) | (checks ? StageBit(StageQuietChecks) : 0);
+  }
+
+  // 11. No move: mated in check, otherwise the stand-pat result.
+  Move m = NextQuiescenceMove(picker, pos, engine->historyScore);
+  if (m < 2) return inCheck ? ply - MateValue : alpha;
+
+  // 12. Search the moves; fail hard after a searched move.
+  f32 childDepth = DepthMinusOne(qdepth);
+  PlyRecord* child = &engine->plies[ply + 1];
+  do {
+    UndoRecord undo;
+    MakeMove(pos, m, &undo);
+    SetLazyWindow(child, alpha, beta);
+    Evaluate(pos, child, engine->weights);
+    i32 v = -Quiesce(engine, pos, -beta, -alpha, childDepth, ply + 1);
+    UnmakeMove(pos, m, &undo);
+    if (v > best) {
+      best = v;
+      node->pv[0] = m;
+      for (u32 i = 0; i < child->pvCount && i + 1 < u32(MaxPly); ++i) node->pv[i + 1] = child->pv[i];
+      node->pvCount = child->pvCount + 1 < u32(MaxPly) ? child->pvCount + 1 : u32(MaxPly);
+      if (v > alpha) {
+        alpha = v;
+        if (v >= beta) return beta;
+      }
+    }
+    m = NextQuiescenceMove(picker, pos, engine->historyScore);
+  } while (m >= 2);
+  return alpha;
+}

@@ -1,0 +1,227 @@
+// Fixed-depth searches through the public search functions.
+#include "search/search.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "engine/parameters.h"
+#include "engine/state.h"
+#include "eval/eval.h"
+#include "search/table.h"
+
+namespace {
+
+class SearchTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_TRUE(ConstructEngine(&engine));
+    LoadEmbeddedParameters(engine.weights);
+    BuildTables(&engine);
+    engine.ignoreInput = 1;
+  }
+  static void TearDownTestSuite() { DestroyEngine(&engine); }
+
+  // A fresh search state: empty table, statistics and killers cleared.
+  void Fresh() {
+    ResetSearchState(&engine);
+    engine.searchState = 3;
+    engine.nodes = 0;
+    engine.pollInterval = engine.pollCountdown = 1 << 30;
+    engine.iterationDepth = 1;
+  }
+
+  void Load(const char* fen) { ASSERT_TRUE(LoadFen(&pos, fen)) << fen; }
+
+  void Play(const char* moves) {
+    char token[8];
+    for (const char* p = moves; *p;) {
+      int n = 0;
+      while (*p && *p != ' ') token[n++] = *p++;
+      token[n] = '\0';
+      while (*p == ' ') ++p;
+      Move m = FindLegalMove(&pos, token);
+      ASSERT_NE(m, NoMove) << token;
+      UndoRecord undo;
+      MakeMove(&pos, m, &undo);
+    }
+  }
+
+  // Searches the current position as the node at `ply` with the full window.
+  i32 SearchAt(f32 depth, int ply = 1, i32 alpha = -InfiniteScore, i32 beta = InfiniteScore) {
+    PlyRecord* node = &engine.plies[ply];
+    node->lazyLow = -32768;
+    node->lazyHigh = 32767;
+    Evaluate(&pos, node, engine.weights);
+    return Search(&engine, &pos, alpha, beta, depth, ply, 1);
+  }
+
+  Move Best() const { return engine.plies[1].pv[0]; }
+  const char* BestText() {
+    static MoveText text;
+    text = MoveToText(Best());
+    return text.text;
+  }
+
+  static EngineState engine;
+  static Position pos;
+};
+EngineState SearchTest::engine;
+Position SearchTest::pos;
+
+TEST_F(SearchTest, MatesAreFoundWithExactDistances) {
+  // Scores are seen from ply 1: mating at ply p scores 32700 - p.
+  struct Case {
+    const char* fen;
+    f32 depth;
+    i32 score;
+    const char* move;
+  } cases[] = {
+      {"6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", 2, 32698, "d1d8"},
+      {"r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4", 2, 32698, "h5f7"},
+      {"k7/8/2K5/8/8/8/8/7R w - - 0 1", 4, 32696, nullptr},
+      {"r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1", 6, 32694, "f6a6"},
+  };
+  for (const Case& c : cases) {
+    Fresh();
+    Load(c.fen);
+    EXPECT_EQ(SearchAt(c.depth), c.score) << c.fen;
+    if (c.move != nullptr) {
+      EXPECT_STREQ(BestText(), c.move) << c.fen;
+    }
+  }
+}
+
+TEST_F(SearchTest, MatedStalemateAndMateDistanceBounds) {
+  Fresh();
+  Load("7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");  // mated
+  EXPECT_EQ(SearchAt(3), 1 - MateValue);
+  Fresh();
+  Load("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");  // stalemated
+  EXPECT_EQ(SearchAt(3), 0);
+
+  // At ply 5 nothing better than mating at ply 6 exists: a window above it closes at once.
+  Fresh();
+  Load(StartFen);
+  EXPECT_EQ(SearchAt(4, 5, MateValue - 1 - 5, InfiniteScore), MateValue - 1 - 5);
+  EXPECT_EQ(engine.nodes, 1u);
+  // Nor can the side to move be mated before ply 7.
+  Fresh();
+  EXPECT_EQ(SearchAt(4, 5, -InfiniteScore, 5 - (MateValue - 2)), 5 - (MateValue - 2));
+}
+
+TEST_F(SearchTest, DrawsByRuleInsideTheTree) {
+  // A single repetition two plies deep is a draw.
+  Fresh();
+  Load(StartFen);
+  Play("g1f3 g8f6 f3g1 f6g8");
+  EXPECT_EQ(SearchAt(5), 0);
+  EXPECT_EQ(engine.nodes, 0u);
+
+  // Fifty-move rule: a draw unless the side to move is mated on the hundredth ply.
+  Fresh();
+  Load("4k3/8/8/8/8/8/3q4/4K3 w - - 0 1");
+  pos.fifty = 100;
+  EXPECT_EQ(SearchAt(3), 0);
+  Fresh();
+  Load("7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");
+  pos.fifty = 100;
+  EXPECT_EQ(SearchAt(3), 1 - MateValue);
+  Fresh();
+  Load("7k/8/6K1/8/8/8/8/6Q1 w - - 0 1");
+  pos.fifty = 101;
+  EXPECT_EQ(SearchAt(3), 0);
+}
+
+TEST_F(SearchTest, WinsHangingMaterial) {
+  Fresh();
+  Load("4k3/8/8/3q4/8/8/3R4/4K3 w - - 0 1");
+  i32 v = SearchAt(4);
+  EXPECT_STREQ(BestText(), "d2d5");
+  EXPECT_GT(v, 300);
+  Fresh();
+  Load("r1bqkbnr/pppp1ppp/2n5/4p3/3PP3/5N2/PPP2PPP/RNBQKB1R b KQkq - 0 3");
+  SearchAt(6);
+  EXPECT_STREQ(BestText(), "e5d4");
+}
+
+TEST_F(SearchTest, LeavesThePositionAsItFoundIt) {
+  const char* fens[] = {StartFen, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+                        "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+                        "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8"};
+  for (const char* fen : fens) {
+    Fresh();
+    Load(fen);
+    static Position before;
+    before = pos;
+    SearchAt(6);
+    // Everything up to the key history, and the valid part of the history.
+    EXPECT_EQ(std::memcmp(&before, &pos, offsetof(Position, history)), 0) << fen;
+    EXPECT_EQ(std::memcmp(before.history, pos.history, pos.historyCount * sizeof(u64)), 0) << fen;
+  }
+}
+
+TEST_F(SearchTest, FixedDepthSearchesAreDeterministic) {
+  const char* fen = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
+  Fresh();
+  Load(fen);
+  i32 first = SearchAt(7);
+  u64 firstNodes = engine.nodes;
+  Move firstMove = Best();
+  Fresh();
+  Load(fen);
+  EXPECT_EQ(SearchAt(7), first);
+  EXPECT_EQ(engine.nodes, firstNodes);
+  EXPECT_EQ(Best(), firstMove);
+  EXPECT_GT(firstNodes, 1000u);
+}
+
+TEST_F(SearchTest, QuiescenceStandPatAndEvasions) {
+  // Not in check, static score above beta: the stand-pat score itself.
+  Fresh();
+  Load("4k3/8/8/8/8/8/8/QQQ1K3 w - - 0 1");
+  PlyRecord* node = &engine.plies[1];
+  node->lazyLow = -32768;
+  node->lazyHigh = 32767;
+  i32 eval = Evaluate(&pos, node, engine.weights);
+  EXPECT_EQ(Quiesce(&engine, &pos, -100, 100, 1.0f, 1), eval);
+  EXPECT_EQ(engine.nodes, 1u);
+
+  // Nothing to capture and no check to give: max(alpha, eval).
+  Fresh();
+  Load("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
+  node->lazyLow = -32768;
+  node->lazyHigh = 32767;
+  eval = Evaluate(&pos, node, engine.weights);
+  EXPECT_EQ(Quiesce(&engine, &pos, eval - 50, eval + 50, 0.0f, 1), eval);
+  EXPECT_EQ(Quiesce(&engine, &pos, eval + 10, eval + 50, 0.0f, 1), eval + 10);
+
+  // In check with legal replies that all fail low: alpha, not the best score.
+  Fresh();
+  Load("4k3/8/8/8/8/8/4r3/4K3 w - - 0 1");
+  node->lazyLow = -32768;
+  node->lazyHigh = 32767;
+  Evaluate(&pos, node, engine.weights);
+  ASSERT_NE(node->checkCount, 0);
+  EXPECT_EQ(Quiesce(&engine, &pos, 2000, 2100, 0.0f, 1), 2000);
+  // Mated in the quiescence search.
+  Fresh();
+  Load("7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");
+  node->lazyLow = -32768;
+  node->lazyHigh = 32767;
+  Evaluate(&pos, node, engine.weights);
+  EXPECT_EQ(Quiesce(&engine, &pos, -InfiniteScore, InfiniteScore, 0.0f, 1), 1 - MateValue);
+}
+
+TEST_F(SearchTest, LazyWindowSaturatesInsteadOfWrapping) {
+  PlyRecord child{};
+  SetLazyWindow(&child, -InfiniteScore, InfiniteScore);
+  EXPECT_EQ(child.lazyLow, -32768);
+  EXPECT_EQ(child.lazyHigh, 32767);
+  SetLazyWindow(&child, 10, 11);
+  EXPECT_EQ(child.lazyLow, -181);
+  EXPECT_EQ(child.lazyHigh, 160);
+}
+
+}  // namespace
