@@ -1,7 +1,134 @@
 #include "engine/commands.h"
 
-// Setting up positions and searching arrive with the root search; until then
-// both commands are accepted without a visible effect.
-void HandlePosition(const char*, Position*, EngineState*) {}
+#include <cstdio>
+#include <cstring>
 
-void HandleGo(const char*, Position*, EngineState*) {}
+#include "engine/output.h"
+#include "engine/state.h"
+#include "engine/text.h"
+#include "search/search.h"
+
+namespace {
+
+constexpr int TokenSize = 16;  // longer tokens cannot be moves; only their start is kept
+
+// Copies the token at *text (up to a blank, newline or end) and advances past
+// it and the blanks that follow.
+void NextToken(const char** text, char* token) {
+  const char* p = *text;
+  int length = 0;
+  while (*p != '\0' && *p != ' ' && *p != '\n' && *p != '\r' && *p != '\t') {
+    if (length < TokenSize - 1) token[length++] = *p;
+    ++p;
+  }
+  token[length] = '\0';
+  while (*p == ' ' || *p == '\t') ++p;
+  *text = p;
+}
+
+bool AtLineEnd(const char* p) { return *p == '\0' || *p == '\n' || *p == '\r'; }
+
+// The number after a "go" keyword and one separating character; 0 when the
+// keyword is absent or nothing follows it.
+i32 KeywordValue(const char* args, const char* keyword) {
+  const char* at = std::strstr(args, keyword);
+  if (at == nullptr) return 0;
+  at += std::strlen(keyword);
+  if (*at == '\0') return 0;
+  return ParseInt(at + 1);
+}
+
+}  // namespace
+
+void HandlePosition(const char* args, Position* pos, EngineState* engine) {
+  const char* moves = std::strstr(args, "moves ");
+  bool loaded;
+  if (Contains(args, "startpos")) {
+    loaded = LoadFen(pos, StartFen);
+  } else if (const char* fen = std::strstr(args, "fen ")) {
+    // The FEN runs to the blank before "moves", or to the end of the line.
+    char text[512];
+    const char* end = moves != nullptr && moves > fen + 4 ? moves - 1 : fen + std::strlen(fen);
+    size_t length = size_t(end - (fen + 4));
+    if (length > sizeof text - 1) length = sizeof text - 1;
+    std::memcpy(text, fen + 4, length);
+    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == ' '))
+      --length;
+    text[length] = '\0';
+    loaded = LoadFen(pos, text);
+    if (!loaded) Print("info string refused FEN %s\n", text);
+  } else {
+    loaded = false;
+  }
+  engine->positionValid = loaded;
+  if (!loaded || moves == nullptr) return;
+
+  const char* p = moves + 6;
+  while (*p == ' ') ++p;
+  char token[TokenSize];
+  while (!AtLineEnd(p)) {
+    NextToken(&p, token);
+    Move m = FindLegalMove(pos, token);
+    if (m == NoMove) {
+      Print("info string illegal move %s\n", token);
+      return;
+    }
+    TrimHistory(pos);
+    UndoRecord undo;
+    MakeMove(pos, m, &undo);
+  }
+}
+
+void HandleGo(const char* args, Position* pos, EngineState* engine) {
+  SearchLimits limits;
+  limits.wtime = KeywordValue(args, "wtime");
+  limits.btime = KeywordValue(args, "btime");
+  limits.winc = KeywordValue(args, "winc");
+  limits.binc = KeywordValue(args, "binc");
+  limits.depth = KeywordValue(args, "depth");
+  limits.nodes = KeywordValue(args, "nodes");
+  limits.mate = KeywordValue(args, "mate");
+  limits.movestogo = KeywordValue(args, "movestogo");
+  limits.movetime = KeywordValue(args, "movetime");
+  limits.ponder = Contains(args, "ponder");
+  limits.infinite = Contains(args, "infinite");
+  limits.searchmoves.count = 0;
+
+  if (!engine->positionValid) {
+    Print("bestmove 0000\n");
+    return;
+  }
+  if (const char* at = std::strstr(args, "searchmoves")) {
+    const char* p = at + 11;
+    while (*p == ' ') ++p;
+    char token[TokenSize];
+    while (!AtLineEnd(p)) {
+      NextToken(&p, token);
+      Move m = FindLegalMove(pos, token);
+      bool seen = false;
+      for (int i = 0; i < limits.searchmoves.count && !seen; ++i) seen = limits.searchmoves.move[i] == m;
+      if (m != NoMove && !seen) AddMove(&limits.searchmoves, m);
+    }
+  }
+  MoveList legal;
+  legal.count = 0;
+  GenerateLegal(pos, &legal);
+  if (legal.count == 0) {
+    Print("bestmove 0000\n");
+    return;
+  }
+
+  RootSearch(engine, pos, &limits);
+
+  const PlyRecord* root = &engine->plies[0];
+  char line[64];
+  Move best = root->pvCount > 0 ? root->pv[0] : legal.move[0];
+  int length =
+      std::snprintf(line, sizeof line, best < 2 ? "bestmove %s" : "bestmove %s ", MoveToText(best).text);
+  if (root->pvCount >= 2) {
+    Move ponder = root->pv[1];
+    std::snprintf(line + length, sizeof line - size_t(length), ponder < 2 ? " ponder %s" : " ponder %s ",
+                  MoveToText(ponder).text);
+  }
+  Print("%s\n", line);
+}

@@ -24,8 +24,11 @@ bool InputWaiting() {
 
 u32 TickCount() { return u32(GetTickCount()); }
 
+u64 PeakMemoryKb() { return 0; }
+
 #else
 #include <poll.h>
+#include <sys/resource.h>
 #include <time.h>
 
 bool InputWaiting() {
@@ -40,6 +43,12 @@ u32 TickCount() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   return u32(u64(now.tv_sec) * 1000u + u64(now.tv_nsec) / 1000000u);
+}
+
+u64 PeakMemoryKb() {
+  rusage usage{};
+  if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+  return u64(usage.ru_maxrss);
 }
 #endif
 

@@ -18,3 +18,7 @@ inline i32 ElapsedMs(u32 now, u32 since) { return i32(now - since); }
 // Makes standard input and output unbuffered: the input poll counts the bytes
 // waiting in the pipe itself, so no unread input may sit in a library buffer.
 void SetUnbufferedStreams();
+
+// Peak resident memory of the process in kilobytes (0 where unknown); for the
+// developer tools' reports.
+u64 PeakMemoryKb();

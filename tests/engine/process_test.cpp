@@ -7,6 +7,8 @@
 #include <sstream>
 #include <string>
 
+#include "engine_pipe.h"
+
 namespace {
 
 struct RunResult {
@@ -19,18 +21,6 @@ std::string ReadFile(const std::string& path) {
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();
-}
-
-// A fresh working directory, with or without the shipped parameter file.
-std::string MakeWorkDir(bool withParameters) {
-  char pattern[] = "/tmp/tarvo-process-XXXXXX";
-  std::string dir = mkdtemp(pattern);
-  if (withParameters) {
-    std::ifstream src(std::string(TARVO_SOURCE_DIR) + "/Parameters.txt", std::ios::binary);
-    std::ofstream dst(dir + "/Parameters.txt", std::ios::binary);
-    dst << src.rdbuf();
-  }
-  return dir;
 }
 
 RunResult RunEngine(const std::string& dir, const std::string& input) {
@@ -50,7 +40,7 @@ int CountOccurrences(const std::string& text, const std::string& needle) {
 }
 
 TEST(EngineProcess, SilentStartAndExitAtEndOfInput) {
-  std::string dir = MakeWorkDir(true);
+  std::string dir = MakeEngineDir(true);
   RunResult r = RunEngine(dir, "");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output, "");
@@ -59,13 +49,13 @@ TEST(EngineProcess, SilentStartAndExitAtEndOfInput) {
 }
 
 TEST(EngineProcess, QuitEndsAtOnceWithoutOutput) {
-  RunResult r = RunEngine(MakeWorkDir(true), "quit\nuci\n");
+  RunResult r = RunEngine(MakeEngineDir(true), "quit\nuci\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output, "");
 }
 
 TEST(EngineProcess, AnswersUciAndIsReadyThroughAPipe) {
-  RunResult r = RunEngine(MakeWorkDir(true), "uci\r\nisready\nquit\n");
+  RunResult r = RunEngine(MakeEngineDir(true), "uci\r\nisready\nquit\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output.rfind("id name Tarvo ", 0), 0u);
   EXPECT_NE(r.output.find("uciok\nreadyok\n"), std::string::npos);
@@ -73,14 +63,14 @@ TEST(EngineProcess, AnswersUciAndIsReadyThroughAPipe) {
 
 TEST(EngineProcess, GarbageAndOverlongLinesAreIgnored) {
   std::string input = std::string(200000, 'x') + "\n" + "garbage\n\n\x01\x02\n" + "isready\n";
-  RunResult r = RunEngine(MakeWorkDir(true), input);
+  RunResult r = RunEngine(MakeEngineDir(true), input);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output, "readyok\n");
   EXPECT_EQ(CountOccurrences(r.output, "readyok"), 1);
 }
 
 TEST(EngineProcess, MissingParameterFileIsReportedAndPlayContinues) {
-  std::string dir = MakeWorkDir(false);
+  std::string dir = MakeEngineDir(false);
   RunResult r = RunEngine(dir, "isready\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output, "Error. Tarvo.exe and Parameters.txt should be in one folder\nreadyok\n");

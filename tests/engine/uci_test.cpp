@@ -72,8 +72,9 @@ TEST_F(UciTest, CommandsMatchByLeadingTextOnly) {
   EXPECT_EQ(Run("stop\n"), "");
   EXPECT_EQ(Run("ponderhit\n"), "");
   EXPECT_EQ(Run(""), "");
-  // Truncated command texts must not read past the line.
-  EXPECT_EQ(Run("go"), "");
+  // Truncated command texts must not read past the line; without a position
+  // there is no move to give.
+  EXPECT_EQ(Run("go"), "bestmove 0000\n");
   EXPECT_EQ(Run("position"), "");
   EXPECT_EQ(Run("setoption name"), "");
   EXPECT_EQ(Run("setoption name "), "");

@@ -1,0 +1,218 @@
+// The engine as a GUI sees it: "position", "go" and the commands read during
+// a search, through real pipes.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "board/board.h"
+#include "engine_pipe.h"
+
+namespace {
+
+std::vector<std::string> Split(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> words;
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
+}
+
+// Whether `move` is legal after "position <setup>" (setup as sent to the engine).
+bool IsLegalAfter(const std::string& fen, const std::vector<std::string>& moves, const std::string& move) {
+  InitBoardTables();
+  static Position pos;
+  if (!LoadFen(&pos, fen.c_str())) return false;
+  for (const std::string& m : moves) {
+    Move word = FindLegalMove(&pos, m.c_str());
+    if (word == NoMove) return false;
+    UndoRecord undo;
+    MakeMove(&pos, word, &undo);
+  }
+  return FindLegalMove(&pos, move.c_str()) != NoMove;
+}
+
+class Conformance : public ::testing::Test {
+ protected:
+  Conformance() : engine(MakeEngineDir()) {}
+  // Sends "go ..." and returns the bestmove line (empty on timeout).
+  std::string GoAndWait(const std::string& go, int timeoutMs) {
+    engine.Send(go);
+    std::string line;
+    return engine.WaitFor("bestmove", timeoutMs, &line) ? line : "";
+  }
+  bool Saw(const std::string& prefix) const {
+    for (const std::string& l : engine.Lines())
+      if (l.rfind(prefix, 0) == 0) return true;
+    return false;
+  }
+  EnginePipe engine;
+};
+
+TEST_F(Conformance, DepthLimitAndBestmoveFormat) {
+  engine.Send("position startpos moves e2e4 e7e5");
+  std::string best = GoAndWait("go depth 5", 10000);
+  ASSERT_FALSE(best.empty());
+  EXPECT_TRUE(Saw("info depth 3"));
+  EXPECT_TRUE(Saw("info depth 4"));
+  EXPECT_FALSE(Saw("info depth 5"));
+  EXPECT_FALSE(Saw("info depth 2"));
+  // "bestmove m " or "bestmove m  ponder p ": each move followed by one blank.
+  std::vector<std::string> words = Split(best);
+  ASSERT_GE(words.size(), 2u);
+  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4", "e7e5"}, words[1])) << best;
+  if (words.size() == 4) {
+    EXPECT_EQ(best, "bestmove " + words[1] + "  ponder " + words[3] + " ");
+    EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4", "e7e5", words[1]}, words[3])) << best;
+  } else {
+    EXPECT_EQ(best, "bestmove " + words[1] + " ");
+  }
+}
+
+TEST_F(Conformance, MateSearchFindsTheMateInThree) {
+  engine.Send("position fen r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1");
+  std::string best = GoAndWait("go mate 3", 10000);
+  EXPECT_EQ(Split(best).at(1), "f6a6");
+  EXPECT_TRUE(Saw("info depth 4"));
+  EXPECT_FALSE(Saw("info depth 5"));
+  bool mate3 = false;
+  for (const std::string& l : engine.Lines()) mate3 |= l.find("score mate 3 ") != std::string::npos;
+  EXPECT_TRUE(mate3);
+}
+
+TEST_F(Conformance, SearchmovesRestrictTheRoot) {
+  engine.Send("position startpos");
+  std::string best = GoAndWait("go depth 6 searchmoves a2a3 h2h3 e7e5 zz", 10000);
+  std::string move = Split(best).at(1);
+  EXPECT_TRUE(move == "a2a3" || move == "h2h3") << best;
+  for (const std::string& l : engine.Lines()) {
+    size_t pv = l.find(" pv ");
+    if (l.rfind("info multipv", 0) == 0 && pv != std::string::npos) {
+      std::string first = Split(l.substr(pv + 4)).at(0);
+      EXPECT_TRUE(first == "a2a3" || first == "h2h3") << l;
+    }
+  }
+}
+
+TEST_F(Conformance, MultiPvReportsThreeLines) {
+  engine.Send("setoption name MultiPV value 3");
+  engine.Send("position startpos");
+  ASSERT_FALSE(GoAndWait("go depth 6", 10000).empty());
+  EXPECT_TRUE(Saw("info multipv 1 depth 5 "));
+  EXPECT_TRUE(Saw("info multipv 2 depth 5 "));
+  EXPECT_TRUE(Saw("info multipv 3 depth 5 "));
+  EXPECT_FALSE(Saw("info multipv 4 "));
+}
+
+TEST_F(Conformance, InfiniteSearchWaitsForStopAndAnswersIsReady) {
+  engine.Send("position startpos");
+  engine.Send("go infinite");
+  std::string line;
+  EXPECT_FALSE(engine.WaitFor("bestmove", 500));
+  engine.Send("isready");
+  EXPECT_TRUE(engine.WaitFor("readyok", 1000));
+  engine.Send("stop");
+  ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line));
+  EXPECT_TRUE(IsLegalAfter(StartFen, {}, Split(line).at(1))) << line;
+}
+
+TEST_F(Conformance, StopDuringTheFirstIterationIsNotLost) {
+  engine.Send("position startpos");
+  engine.Send("go infinite");
+  engine.Send("stop");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("bestmove", 3000, &line));
+  EXPECT_TRUE(IsLegalAfter(StartFen, {}, Split(line).at(1))) << line;
+}
+
+TEST_F(Conformance, InfiniteSearchOutOfDepthWaitsForTheGui) {
+  // A mate in one: all 63 iterations finish at once, then the engine waits.
+  engine.Send("position fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1");
+  engine.Send("go infinite");
+  EXPECT_FALSE(engine.WaitFor("bestmove", 1000));
+  engine.Send("isready");
+  EXPECT_TRUE(engine.WaitFor("readyok", 1000));
+  engine.Send("stop");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("bestmove", 1000, &line));
+  EXPECT_EQ(Split(line).at(1), "d1d8");
+}
+
+TEST_F(Conformance, DepthSearchOutOfDepthAnswersAtOnce) {
+  engine.Send("position fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1");
+  std::string best = GoAndWait("go depth 64", 3000);
+  EXPECT_EQ(Split(best).at(1), "d1d8");
+}
+
+TEST_F(Conformance, QuitDuringASearchEndsWithoutBestmove) {
+  engine.Send("position startpos");
+  engine.Send("go infinite");
+  EXPECT_FALSE(engine.WaitFor("bestmove", 300));
+  engine.Send("quit");
+  EXPECT_EQ(engine.WaitExit(2000), 0);
+  EXPECT_FALSE(Saw("bestmove"));
+}
+
+TEST_F(Conformance, EndOfInputDuringASearchEndsTheProcess) {
+  engine.Send("position startpos");
+  engine.Send("go infinite");
+  EXPECT_FALSE(engine.WaitFor("bestmove", 300));
+  engine.CloseInput();
+  EXPECT_EQ(engine.WaitExit(2000), 0);
+}
+
+TEST_F(Conformance, PonderhitSwitchesToTheClock) {
+  engine.Send("position startpos moves e2e4");
+  engine.Send("go ponder wtime 2000 btime 2000");
+  EXPECT_FALSE(engine.WaitFor("bestmove", 500));
+  engine.Send("ponderhit");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line));
+  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4"}, Split(line).at(1))) << line;
+}
+
+TEST_F(Conformance, ClockAndMovetimeBudgetsAreKept) {
+  engine.Send("position startpos");
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_FALSE(GoAndWait("go movetime 300", 2000).empty());
+  auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_GE(ms, 250);
+  EXPECT_LT(ms, 800);
+  start = std::chrono::steady_clock::now();
+  ASSERT_FALSE(GoAndWait("go wtime 1000 btime 1000 winc 10 binc 10", 2000).empty());
+  ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(ms, 900);
+}
+
+TEST_F(Conformance, BadInputNeverYieldsAnIllegalMove) {
+  // No position yet, a refused FEN, a line with neither startpos nor fen.
+  EXPECT_EQ(GoAndWait("go depth 3", 2000), "bestmove 0000");
+  engine.Send("position fen rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 garbage");
+  engine.Send("position fen xyz");
+  EXPECT_EQ(GoAndWait("go depth 3", 2000), "bestmove 0000");
+  engine.Send("position");
+  EXPECT_EQ(GoAndWait("go depth 3", 2000), "bestmove 0000");
+  // Checkmated and stalemated sides have no move to give.
+  engine.Send("position fen 7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");
+  EXPECT_EQ(GoAndWait("go depth 5", 2000), "bestmove 0000");
+  engine.Send("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
+  EXPECT_EQ(GoAndWait("go infinite", 2000), "bestmove 0000");
+  // Replay stops at the first move that is not legal.
+  engine.Send("position startpos moves e2e4 e2e4 d7d5");
+  std::string best = GoAndWait("go depth 4", 5000);
+  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4"}, Split(best).at(1))) << best;
+  // Huge numbers and garbage keywords.
+  engine.Send("position startpos moves e2e4 e7e5 g1f3");
+  best = GoAndWait("go depth 99999999999999999999 nodes 5000", 5000);
+  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4", "e7e5", "g1f3"}, Split(best).at(1))) << best;
+  best = GoAndWait("go wtime -500 btime -500", 5000);
+  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4", "e7e5", "g1f3"}, Split(best).at(1))) << best;
+  best = GoAndWait("gowtime", 5000);
+  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4", "e7e5", "g1f3"}, Split(best).at(1))) << best;
+  engine.Send("isready");
+  EXPECT_TRUE(engine.WaitFor("readyok", 2000));
+}
+
+}  // namespace
