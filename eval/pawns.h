@@ -1,0 +1,42 @@
+// Pawn structure: everything that depends on the pawns alone, cached under
+// the pawn key, and the king-shelter tables built from the weights.
+#pragma once
+
+#include "board/board.h"
+
+struct EvalWeights;
+
+// One cached pawn structure (32 bytes).
+struct PawnEntry {
+  u64 key;     // pawnKey of the structure; 0 in a slot never written
+  u64 passed;  // passed pawns of both colours
+  i16 opening;  // pawn-structure score, White's view
+  i16 endgame;
+  i16 kingShelter[2][3];  // [colour][king wing]: shelter minus storm
+};
+static_assert(sizeof(PawnEntry) == 32);
+
+constexpr u32 PawnTableEntries = 16384;
+constexpr int PawnPictures = 4096;  // 12-bit pictures: three files by four ranks
+
+// The pawn hash with the storm and shelter tables; one per weights set,
+// created before the engine starts and written only by the evaluation.
+struct PawnHashTable {
+  PawnEntry entries[PawnTableEntries];
+  i16 stormTable[PawnPictures];
+  i16 shelterTable[PawnPictures];
+  u64 mask;
+  u32 hits;
+  u32 probes;
+  u32 entryCount;
+};
+
+// Zeroes the cache and the tables and sets the mask and size.
+void CreatePawnTable(PawnHashTable* table);
+// Storm values of every picture of enemy pawns (built before the shelter table).
+void BuildStormTable(PawnHashTable* table, const EvalWeights* weights);
+// Shelter values of every picture of own pawns.
+void BuildShelterTable(PawnHashTable* table, const EvalWeights* weights);
+// The entry of the position's pawn structure, computed and stored on a miss;
+// valid until the next probe.
+const PawnEntry* ProbePawnTable(PawnHashTable* table, const Position* pos, const EvalWeights* weights);
