@@ -50,15 +50,6 @@ TEST_F(Legality, FullListOrder) {
             "h1h7 h1h8 d1b1 d1c1 d1c2 d1e2 d1b3 d1f3 d1a4 d1g4 d1h5 e1f1 e1e2 e1f2");
 }
 
-TEST_F(Legality, PinnedPiecesMoveAlongTheirLinesOnly) {
-  Load("4r2k/8/8/8/8/8/4R3/4K1N1 w - -");
-  EXPECT_EQ(Text(Legal(pos)).rfind("e2e3 e2e4 e2e5 e2e6 e2e7 e2e8", 0), 0u);
-  for (Move m : Legal(pos)) {
-    if (MoveFrom(m) != Sq("e2")) continue;
-    EXPECT_EQ(FileOf(MoveTo(m)), 4) << MoveToText(m).text;
-  }
-}
-
 TEST_F(Legality, InCheckNoCastlingAndNoPinnedPiece) {
   // The pinned knight could block on e4; the rooks have the right but not the chance.
   Load("4r1k1/8/8/b7/8/8/3N4/R3K2R w KQ -");
