@@ -4,6 +4,7 @@
 
 // Counts the groups giving check (knights, pawns, and each of the four lines
 // through the king separately) and returns the checking pieces through *checkers.
+// In positions that legal play reaches, the count is the number of checkers.
 int Checkers(const Position* pos, u64* checkers) {
   const int us = pos->side, k = pos->kingSquare[us];
   const u64 enemy = pos->colours[us ^ 1];
@@ -21,7 +22,10 @@ int Checkers(const Position* pos, u64* checkers) {
     file = FileAttacksFrom(pos->occupiedFiles, k) & orth;
   }
   *checkers = knights | pawns | a1h8 | a8h1 | rank | file;
-  return (knights != 0) + (pawns != 0) + (a1h8 != 0) + (a8h1 != 0) + (rank != 0) + (file != 0);
+  const int groups = (knights != 0) + (pawns != 0) + (a1h8 != 0) + (a8h1 != 0) + (rank != 0) + (file != 0);
+  // Two knights or two pawns checking at once come only from a FEN no game
+  // reaches; counting them as two keeps the evasions to king moves there.
+  return groups == 1 && (*checkers & (*checkers - 1)) ? 2 : groups;
 }
 
 // Pin rays of colour `colour`'s king: for each enemy slider (outside

@@ -129,6 +129,9 @@ void GenerateLegal(const Position* pos, MoveList* list) {
     }
   }
 
+  // Two checkers of one group (a FEN no game reaches) make a double check too.
+  if (checkCount == 1 && (checkers & (checkers - 1))) checkCount = 2;
+
   // 2. Pins, diagonals first, then the rank and the file: the pinned pieces move
   // along their lines at once.
   u64 pinned = 0;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+// Staged generation exactly as the search drives it.
 void GenerateStaged(const Position* pos, MoveList* list) {
   u64 checkers, pinsOrth, pinsDiag;
   const int checkCount = Checkers(pos, &checkers);
@@ -19,6 +20,7 @@ void GenerateStaged(const Position* pos, MoveList* list) {
 
 namespace {
 
+// Fills an emptied list with the chosen generator.
 inline void Generate(const Position* pos, MoveList* list, PerftGenerator generator) {
   list->count = 0;
   if (generator == PerftStaged)
@@ -54,6 +56,7 @@ void SortMoves(Move* moves, int n) {
   }
 }
 
+// Records the first fault found and the depth of the path that led to it.
 void Fail(PerftFailure* failure, int ply, const char* format, ...) __attribute__((format(printf, 3, 4)));
 void Fail(PerftFailure* failure, int ply, const char* format, ...) {
   failure->failed = true;
@@ -90,6 +93,7 @@ int Duplicate(const MoveList* list) {
   return -1;
 }
 
+// Leaf count below the node, checking the node and every move out of it.
 u64 VerifyNode(Position* pos, int depth, int ply, PerftFailure* failure) {
   const char* what = nullptr;
   if (!PositionIsOk(pos, &what)) {
@@ -146,6 +150,7 @@ u64 VerifyNode(Position* pos, int depth, int ply, PerftFailure* failure) {
 
 }  // namespace
 
+// Leaf count, bulk-counted at the last ply.
 u64 Perft(Position* pos, int depth, PerftGenerator generator) {
   if (depth <= 0) return 1;
   MoveList list;
@@ -161,6 +166,7 @@ u64 Perft(Position* pos, int depth, PerftGenerator generator) {
   return nodes;
 }
 
+// Leaf count of the checking walk; *failure says whether and where it stopped.
 u64 PerftVerify(Position* pos, int depth, PerftFailure* failure) {
   failure->failed = false;
   failure->message[0] = '\0';

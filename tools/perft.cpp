@@ -19,6 +19,7 @@ namespace {
 
 constexpr int MaxDepth = 32;
 
+// Prints the complaint and the usage line; the exit status for bad arguments.
 int Usage(const char* message) {
   std::fprintf(stderr,
                "%s\nusage: tarvo-perft \"<FEN>\"|startpos <depth 0..%d> [--divide] [--staged] [--verify]\n",
@@ -45,6 +46,7 @@ u64 Count(Position* pos, int depth, bool staged, bool verify, PerftFailure* fail
   return Perft(pos, depth, staged ? PerftStaged : PerftLegal);
 }
 
+// Prints what the checking walk found and the moves leading there; exit status 1.
 int ReportFailure(const PerftFailure* failure, const Move* rootMove) {
   std::fprintf(stderr, "perft verify FAILED: %s\nafter moves:", failure->message);
   if (rootMove) std::fprintf(stderr, " %s", MoveToText(*rootMove).text);

@@ -143,6 +143,22 @@ TEST_F(Movegen, DoubleCheckLeavesOnlyKingMoves) {
   }
 }
 
+TEST_F(Movegen, TwoCheckersOfOneKindStillLeaveOnlyLegalMoves) {
+  // No game reaches these, but a FEN can describe them.
+  for (const char* fen : {"4k3/8/8/8/8/2n1n3/8/3K4 w - -", "4k3/8/8/8/8/8/2p1p3/3K4 w - -"}) {
+    Load(fen);
+    EXPECT_EQ(NodeOf(pos).checkCount, 2) << fen;
+    const std::vector<Move> moves = BothGenerators();
+    EXPECT_FALSE(moves.empty()) << fen;
+    for (Move m : moves) {
+      UndoRecord undo;
+      MakeMove(pos, m, &undo);
+      EXPECT_FALSE(movegentest::MoverInCheck(pos)) << fen << " " << MoveToText(m).text;
+      UnmakeMove(pos, m, &undo);
+    }
+  }
+}
+
 TEST_F(Movegen, CastlingNeedsRightsEmptySquaresAndSafePassage) {
   struct Case {
     const char* fen;
