@@ -26,6 +26,8 @@ constexpr int PinDiag = 1;
 //   badShelterSum[c]    count that the piece loops add to
 //   pieceAttacks[c]     union of the attack sets of c's pieces
 //   hits[c]             enemy units c attacks (defended or not)
+//   raceValue[c]        twice the relative rank of c's furthest unstoppable
+//                       passed pawn (0 when the enemy has pieces)
 // The threats themselves are kept in ply->threats, which the search reads.
 struct EvalContext {
   const Position* pos;
@@ -47,6 +49,7 @@ struct EvalContext {
   i32 badShelterSum[2];
   u64 pieceAttacks[2];
   u64 hits[2];
+  i32 raceValue[2];
 };
 
 // Score of a single-rook ending (one rook a side, otherwise kings and pawns)
@@ -55,3 +58,17 @@ i32 RookEndingScore(const EvalContext* ctx);
 
 // Adds the trapped-bishop and blocked-rook patterns to the sums.
 void AddFixedPatterns(EvalContext* ctx);
+
+// Counts one piece of `attacker` whose attack set reaches the enemy king's
+// neighbours, with its shelter weights.
+void CountKingAttack(EvalContext* ctx, int attacker, int pieceType, u64 attackSet);
+// Mobility and placement of every knight, bishop, rook and queen; fills
+// pieceAttacks, hits, the piece threats and the king-attack count.
+void AddPieceActivity(EvalContext* ctx);
+// What the pieces make of c's passed pawns; sets raceValue[c].
+void AddPassedPawns(EvalContext* ctx, int colour);
+// Scores a pawn race between unstoppable passed pawns.
+void AddPawnRace(EvalContext* ctx);
+// Scales the sums (and perhaps the material correction) of an ending with
+// one bishop a side on squares of different colours towards a draw.
+void OppositeBishopsAdjust(EvalContext* ctx);

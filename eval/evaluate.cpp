@@ -106,6 +106,7 @@ i32 SecondStage(const Position* pos, EvalContext* ctx) {
 
   // 5. Piece loops: mobility and placement; they also fill pieceAttacks,
   //    hits, threats and the king-attack count.
+  AddPieceActivity(ctx);
 
   // 6. Units next to each king are hit by it.
   for (int c = White; c <= Black; ++c) ctx->hits[c] |= ctx->kingNeighbours[c] & pos->colours[c ^ 1];

@@ -190,10 +190,11 @@ TEST(EvaluateSecondStage, ThreatsFromPawnsAndKings) {
       {"4k3/8/8/3p4/4P3/8/8/4K3 b - - 0 1", 0, e4, -1, 0},
       {"4k3/8/8/3p4/4P3/5P2/8/4K3 b - - 0 1", 0, 0, 0, 0},
       // Pawn d2 pinned on the c1-e3 diagonal takes only the pinner into account,
-      // whichever side is to move; unpinned it attacks both.
+      // whichever side is to move; unpinned it attacks both, and the bishop
+      // hits the pawn, which nothing defends once the king has left c1.
       {"7k/8/8/8/8/2n1b3/3P4/2K5 w - - 0 1", e3, 0, 1, 1},
       {"7k/8/8/8/8/2n1b3/3P4/2K5 b - - 0 1", e3, 0, 1, 1},
-      {"7k/8/8/8/8/2n1b3/3P4/K7 w - - 0 1", c3 | e3, 0, 2, 2},
+      {"7k/8/8/8/8/2n1b3/3P4/K7 w - - 0 1", c3 | e3, Bit("d2"), 1, 2},
       // A pawn pinned along its file attacks nothing.
       {"4r2k/8/8/8/8/3b4/4P3/4K3 w - - 0 1", 0, 0, 0, 0},
       {"r6k/8/8/8/8/3b4/4P3/4K3 w - - 0 1", d3, 0, 1, 1},
