@@ -1,0 +1,108 @@
+// Shared set-up of the evaluation term tests: tables built once, weights with
+// only the terms under test set, positions without piece-square sums, and the
+// score change a set of weights causes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "board/board.h"
+#include "eval/eval.h"
+#include "eval/material.h"
+#include "eval/weights.h"
+
+namespace evaltest {
+
+constexpr int Sq(const char* t) { return (t[0] - 'a') + 8 * (t[1] - '1'); }
+constexpr u64 Bit(const char* t) { return 1ull << Sq(t); }
+
+inline void EnsureTables() {
+  static const bool built = [] {
+    InitBoardTables();
+    BuildMaterialTable();
+    return true;
+  }();
+  (void)built;
+}
+
+// All weights zero except the three divisors, which are never below 1.
+inline EvalWeights NoTerms() {
+  EvalWeights w{};
+  w.SAFETY_RATIO = 1;
+  w.MAX_SHELTER_VALUE = 1;
+  w.MIN_SHELTER_VALUE = 1;
+  return w;
+}
+
+// A FEN with the piece-square sums cleared: the score is material plus the
+// weights under test.
+inline Position Load(const char* fen) {
+  EnsureTables();
+  Position pos;
+  EXPECT_TRUE(LoadFen(&pos, fen)) << fen;
+  pos.pstOpening = pos.pstEndgame = 0;
+  return pos;
+}
+
+// A ply record full of garbage, with the window that never exits early.
+inline PlyRecord FreshPly() {
+  PlyRecord ply;
+  std::memset(&ply, 0xA5, sizeof ply);
+  ply.lazyLow = -InfiniteScore;
+  ply.lazyHigh = InfiniteScore;
+  return ply;
+}
+
+// Evaluation in the mover's view.
+inline i32 Eval(Position* pos, PlyRecord* ply, const EvalWeights* weights) {
+  return Evaluate(pos, ply, weights);
+}
+
+// White's score with the given weights.
+inline i32 WhiteScore(const char* fen, const EvalWeights& weights) {
+  Position pos = Load(fen);
+  PlyRecord ply = FreshPly();
+  const i32 score = Sign[pos.side] * Eval(&pos, &ply, &weights);
+  EXPECT_EQ(ply.lazy, 0) << fen;
+  return score;
+}
+
+// How much the given weights move White's score against NoTerms().
+inline i32 Delta(const char* fen, const EvalWeights& weights) {
+  return WhiteScore(fen, weights) - WhiteScore(fen, NoTerms());
+}
+
+// Phase of a position's material, 0..24.
+inline int PhaseOf(const char* fen) {
+  Position pos = Load(fen);
+  return MaterialPhase(MaterialLookup(&pos));
+}
+
+// What an opening-only or endgame-only amount is worth after the blend. The
+// tests pick amounts that blend without a remainder, so that no truncation
+// hides or fakes a difference.
+inline i32 OpeningShare(const char* fen, i32 amount) {
+  const int phase = PhaseOf(fen);
+  EXPECT_EQ((24 - phase) * amount % 24, 0) << fen;
+  return (24 - phase) * amount / 24;
+}
+inline i32 EndgameShare(const char* fen, i32 amount) {
+  const int phase = PhaseOf(fen);
+  EXPECT_EQ(phase * amount % 24, 0) << fen;
+  return phase * amount / 24;
+}
+
+// The threats the evaluation records for the position.
+struct Threats {
+  u64 white;
+  u64 black;
+};
+inline Threats ThreatsOf(const char* fen, const EvalWeights& weights) {
+  Position pos = Load(fen);
+  PlyRecord ply = FreshPly();
+  Eval(&pos, &ply, &weights);
+  return {ply.threats[White], ply.threats[Black]};
+}
+
+}  // namespace evaltest
