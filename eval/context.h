@@ -4,6 +4,7 @@
 
 #include "board/board.h"
 #include "eval/material.h"
+#include "eval/pawns.h"
 #include "search/records.h"
 
 struct EvalWeights;
@@ -33,8 +34,9 @@ struct EvalContext {
   PlyRecord* ply;
 
   MaterialEntry entry;
-  i32 phase;               // 0 (full material) .. 24 (kings and pawns)
-  i32 materialCorrection;  // starts as entry.value; endgame scalers may change it
+  const PawnEntry* pawnEntry;  // valid for the whole call: nothing else probes meanwhile
+  i32 phase;                   // 0 (full material) .. 24 (kings and pawns)
+  i32 materialCorrection;      // starts as entry.value; endgame scalers may change it
   i32 opening;
   i32 endgame;
 
