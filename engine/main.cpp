@@ -6,16 +6,21 @@
 #include "engine/platform.h"
 #include "engine/state.h"
 #include "engine/uci.h"
+#include "eval/pawns.h"
 
 int main() {
   // Unbuffered before any output: the parameter loader may already print, and
   // buffering can only be chosen before a stream's first use.
   SetUnbufferedStreams();
 
+  // The pawn cache exists before the engine object, which only points to it.
+  static PawnHashTable pawnTable;
+  CreatePawnTable(&pawnTable);
   static EngineState engine;
   static Position position;
   static OptionTable options;
   if (!ConstructEngine(&engine)) return 1;
+  engine.pawnTable = &pawnTable;
   BuildTables(&engine);
   std::memset(&position, 0, sizeof position);
   // Registered now as well as on "uci", so that "setoption" before "uci" works.

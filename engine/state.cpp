@@ -5,6 +5,7 @@
 
 #include "engine/parameters.h"
 #include "eval/material.h"
+#include "eval/pawns.h"
 #include "eval/weights.h"
 #include "search/table.h"
 
@@ -77,9 +78,11 @@ bool ConstructEngine(EngineState* engine) {
 
 void DestroyEngine(EngineState* engine) { FreeTable(&engine->tt); }
 
-void BuildTables(const EngineState*) {
+void BuildTables(const EngineState* engine) {
   InitBoardTables();
   BuildMaterialTable();
+  BuildStormTable(engine->pawnTable, engine->weights);
+  BuildShelterTable(engine->pawnTable, engine->weights);
 }
 
 void ResetSearchState(EngineState* engine) {

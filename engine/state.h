@@ -5,6 +5,7 @@
 #include "search/records.h"
 
 struct EvalWeights;
+struct PawnHashTable;
 
 constexpr int MaxMultiPv = 16;
 
@@ -88,6 +89,9 @@ struct EngineState {
 
   TransTable tt;
   i32 personality;  // weights set in use; always 0
+  // The pawn-structure cache, created before the engine object and set by
+  // whoever constructs it; its shelter tables follow the weights in use.
+  PawnHashTable* pawnTable;
   u8 infoEnabled;
   // A "stop" read while the first iteration runs; honoured once it completes.
   u8 stopPending;
@@ -105,7 +109,8 @@ bool ConstructEngine(EngineState* engine);
 // Releases the transposition table's entries.
 void DestroyEngine(EngineState* engine);
 // Builds the process-wide tables that follow the engine object at start-up:
-// board tables, material table and the tables derived from the weights.
+// board tables, material table, then the storm and shelter tables of the
+// engine's pawn table (engine->pawnTable must be set) from its weights.
 void BuildTables(const EngineState* engine);
 // Puts the search's memory back to its constructed state: an empty table, no
 // statistics, killers or principal variations (fresh state for tools and tests).

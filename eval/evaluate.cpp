@@ -4,6 +4,7 @@
 // White's view and turned to the mover's view at the end.
 #include "eval/context.h"
 #include "eval/eval.h"
+#include "eval/pawns.h"
 #include "eval/weights.h"
 
 namespace {
@@ -124,7 +125,7 @@ i32 SecondStage(const Position* pos, EvalContext* ctx) {
 
 }  // namespace
 
-i32 Evaluate(Position* pos, PlyRecord* ply, const EvalWeights* weights) {
+i32 Evaluate(Position* pos, PlyRecord* ply, const EvalWeights* weights, PawnHashTable* pawns) {
   EvalContext ctx;
   ctx.pos = pos;
   ctx.weights = weights;
@@ -140,14 +141,22 @@ i32 Evaluate(Position* pos, PlyRecord* ply, const EvalWeights* weights) {
   ctx.opening = pos->pstOpening + pos->material;
   ctx.endgame = pos->pstEndgame + pos->material;
 
-  // 3. Check and pin information the search uses whatever the exit.
+  // 3. Pawn structure from the cache.
+  ctx.pawnEntry = ProbePawnTable(pawns, pos, weights);
+  ctx.opening += ctx.pawnEntry->opening;
+  ctx.endgame += ctx.pawnEntry->endgame;
+
+  // 4. Check and pin information the search uses whatever the exit.
   ply->checkCount = u16(Checkers(pos, &ply->checkers));
   PinRays(pos, ply->checkers, &ply->pinData[0], &ply->pinData[1]);
   ctx.pins[side][PinOrth] = ply->pinData[0];
   ctx.pins[side][PinDiag] = ply->pinData[1];
   ply->lazy = 0;
+  // Only a king the second stage judges gets a value; the others read 0,
+  // never a value left over from an earlier position.
+  ply->kingSafety[White] = ply->kingSafety[Black] = 0;
 
-  // 4. Early result: a settled verdict, or a quick score already outside the
+  // 5. Early result: a settled verdict, or a quick score already outside the
   //    window. With two or fewer pieces a side the attack terms weigh too
   //    much to be skipped.
   const u16 flags = ctx.entry.flags;
@@ -169,7 +178,7 @@ i32 Evaluate(Position* pos, PlyRecord* ply, const EvalWeights* weights) {
     return ply->eval;
   }
 
-  // 5. Lazy exit.
+  // 6. Lazy exit.
   ply->lazy = 1;
   ply->eval = Sign[side] * quick;
   return ply->eval;

@@ -8,8 +8,8 @@ struct EvalWeights;
 
 // One cached pawn structure (32 bytes).
 struct PawnEntry {
-  u64 key;     // pawnKey of the structure; 0 in a slot never written
-  u64 passed;  // passed pawns of both colours
+  u64 key;      // pawnKey of the structure; 0 in a slot never written
+  u64 passed;   // passed pawns of both colours
   i16 opening;  // pawn-structure score, White's view
   i16 endgame;
   i16 kingShelter[2][3];  // [colour][king wing]: shelter minus storm

@@ -115,7 +115,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
         UndoRecord undo;
         MakeNullMove(pos, &undo);
         SetLazyWindow(child, alpha, beta);
-        Evaluate(pos, child, engine->weights);
+        Evaluate(pos, child, engine->weights, engine->pawnTable);
         i32 v = -Search(engine, pos, -beta, -beta + 1, f32(double(depth) - 1.0 - double(R)), ply + 1, 0);
         UnmakeNullMove(pos, &undo);
         if (v >= beta) {
@@ -196,7 +196,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     UndoRecord undo;
     MakeMove(pos, m, &undo);
     SetLazyWindow(child, alpha, beta);
-    Evaluate(pos, child, engine->weights);
+    Evaluate(pos, child, engine->weights, engine->pawnTable);
     const int s = Sign[us];
     const int pieceThreatGain = (child->pieceThreatBalance - node->pieceThreatBalance) * s;
     const int threatGain = (child->threatBalance - node->threatBalance) * s;

@@ -87,7 +87,7 @@ i32 Quiesce(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 qdepth,
     UndoRecord undo;
     MakeMove(pos, m, &undo);
     SetLazyWindow(child, alpha, beta);
-    Evaluate(pos, child, engine->weights);
+    Evaluate(pos, child, engine->weights, engine->pawnTable);
     i32 v = -Quiesce(engine, pos, -beta, -alpha, childDepth, ply + 1);
     UnmakeMove(pos, m, &undo);
     if (v > best) {

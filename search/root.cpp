@@ -129,7 +129,7 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
   if (engine->maxDepth == 0) engine->maxDepth = MaxPly;
   root->lazyLow = i16(-InfiniteScore);
   root->lazyHigh = i16(InfiniteScore);
-  Evaluate(pos, root, engine->weights);
+  Evaluate(pos, root, engine->weights, engine->pawnTable);
   engine->iterationDepth = 1;
   // Until an iteration has scored the moves, the answer is the first root move.
   root->pvCount = rootMoves->count > 0 ? 1 : 0;
@@ -182,7 +182,7 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
       MakeMove(pos, m, &undo);
       root->currentMove = m;
       SetLazyWindow(&engine->plies[1], alpha, beta);
-      Evaluate(pos, &engine->plies[1], engine->weights);
+      Evaluate(pos, &engine->plies[1], engine->weights, engine->pawnTable);
       if (Elapsed(engine) > 512 && engine->infoEnabled)
         Print("info currmove %s currmovenumber %d\n", MoveToText(m).text, i + 1);
       engine->rootResearch = 0;

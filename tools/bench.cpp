@@ -16,6 +16,7 @@
 #include "engine/parameters.h"
 #include "engine/platform.h"
 #include "engine/state.h"
+#include "eval/pawns.h"
 #include "search/search.h"
 
 namespace {
@@ -45,10 +46,13 @@ int main(int argc, char** argv) {
     }
   }
 
+  static PawnHashTable pawnTable;
+  CreatePawnTable(&pawnTable);
   static EngineState engine;
   if (!ConstructEngine(&engine)) return 1;
   // The shipped weights, whatever the working directory holds.
   LoadEmbeddedParameters(engine.weights);
+  engine.pawnTable = &pawnTable;
   BuildTables(&engine);
   engine.ignoreInput = 1;
   SetOutputMuted(true);
@@ -77,6 +81,8 @@ int main(int argc, char** argv) {
   u64 nps = totalNodes * 1000 / u64(elapsed > 0 ? elapsed : 1);
   std::fprintf(stderr, "depth %d, %d positions, %d ms, peak memory %" PRIu64 " KB\n", depth, index, elapsed,
                PeakMemoryKb());
+  // The cache is kept across positions, as in a game.
+  std::fprintf(stderr, "pawn hash hits %u of %u probes\n", pawnTable.hits, pawnTable.probes);
   std::printf("Bench: %" PRIu64 " nodes %" PRIu64 " nps\n", totalNodes, nps);
   if (check && totalNodes != expected) {
     std::fprintf(stderr, "bench signature changed: expected %" PRIu64 ", got %" PRIu64 "\n", expected,

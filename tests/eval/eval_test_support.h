@@ -1,18 +1,41 @@
-// Shared set-up of the evaluation term tests: tables built once, weights with
-// only the terms under test set, positions without piece-square sums, and the
-// score change a set of weights causes.
+// Shared by the evaluation tests: a pawn cache that always matches the
+// weights a test evaluates with; tables built once, weights with only the
+// terms under test set, positions without piece-square sums, and the score
+// change a set of weights causes.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 
 #include "board/board.h"
 #include "eval/eval.h"
 #include "eval/material.h"
+#include "eval/pawns.h"
 #include "eval/weights.h"
 
 namespace evaltest {
+
+// The pawn table for a set of weights. Cached entries and the shelter tables
+// depend on the weights, so the one table is emptied and rebuilt whenever a
+// test passes weights whose values differ from the last ones.
+inline PawnHashTable* PawnTableFor(const EvalWeights* weights) {
+  static PawnHashTable table;
+  static EvalWeights last;
+  static bool built = false;
+  constexpr size_t from = offsetof(EvalWeights, EG_DOUBLED_PAWN_PENALTY);
+  const auto* a = reinterpret_cast<const char*>(weights) + from;
+  const auto* b = reinterpret_cast<const char*>(&last) + from;
+  if (!built || std::memcmp(a, b, sizeof(EvalWeights) - from) != 0) {
+    CreatePawnTable(&table);
+    BuildStormTable(&table, weights);
+    BuildShelterTable(&table, weights);
+    std::memcpy(&last, weights, sizeof last);
+    built = true;
+  }
+  return &table;
+}
 
 constexpr int Sq(const char* t) { return (t[0] - 'a') + 8 * (t[1] - '1'); }
 constexpr u64 Bit(const char* t) { return 1ull << Sq(t); }
@@ -56,7 +79,7 @@ inline PlyRecord FreshPly() {
 
 // Evaluation in the mover's view.
 inline i32 Eval(Position* pos, PlyRecord* ply, const EvalWeights* weights) {
-  return Evaluate(pos, ply, weights);
+  return Evaluate(pos, ply, weights, PawnTableFor(weights));
 }
 
 // White's score with the given weights.

@@ -2,7 +2,7 @@
 // under test, piece-square sums cleared, amounts that blend without remainder.
 #include <gtest/gtest.h>
 
-#include "eval_test_support.h"
+#include "tests/eval/eval_test_support.h"
 
 namespace {
 

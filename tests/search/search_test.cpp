@@ -9,6 +9,7 @@
 #include "engine/parameters.h"
 #include "engine/state.h"
 #include "eval/eval.h"
+#include "eval/pawns.h"
 #include "search/table.h"
 
 namespace {
@@ -18,6 +19,8 @@ class SearchTest : public ::testing::Test {
   static void SetUpTestSuite() {
     ASSERT_TRUE(ConstructEngine(&engine));
     LoadEmbeddedParameters(engine.weights);
+    CreatePawnTable(&pawnTable);
+    engine.pawnTable = &pawnTable;
     BuildTables(&engine);
     engine.ignoreInput = 1;
   }
@@ -53,7 +56,7 @@ class SearchTest : public ::testing::Test {
     PlyRecord* node = &engine.plies[ply];
     node->lazyLow = -32768;
     node->lazyHigh = 32767;
-    Evaluate(&pos, node, engine.weights);
+    Evaluate(&pos, node, engine.weights, engine.pawnTable);
     return Search(&engine, &pos, alpha, beta, depth, ply, 1);
   }
 
@@ -64,9 +67,11 @@ class SearchTest : public ::testing::Test {
     return text.text;
   }
 
+  static PawnHashTable pawnTable;
   static EngineState engine;
   static Position pos;
 };
+PawnHashTable SearchTest::pawnTable;
 EngineState SearchTest::engine;
 Position SearchTest::pos;
 
@@ -184,7 +189,7 @@ TEST_F(SearchTest, QuiescenceStandPatAndEvasions) {
   PlyRecord* node = &engine.plies[1];
   node->lazyLow = -32768;
   node->lazyHigh = 32767;
-  i32 eval = Evaluate(&pos, node, engine.weights);
+  i32 eval = Evaluate(&pos, node, engine.weights, engine.pawnTable);
   EXPECT_EQ(Quiesce(&engine, &pos, -100, 100, 1.0f, 1), eval);
   EXPECT_EQ(engine.nodes, 1u);
 
@@ -193,7 +198,7 @@ TEST_F(SearchTest, QuiescenceStandPatAndEvasions) {
   Load("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
   node->lazyLow = -32768;
   node->lazyHigh = 32767;
-  eval = Evaluate(&pos, node, engine.weights);
+  eval = Evaluate(&pos, node, engine.weights, engine.pawnTable);
   EXPECT_EQ(Quiesce(&engine, &pos, eval - 50, eval + 50, 0.0f, 1), eval);
   EXPECT_EQ(Quiesce(&engine, &pos, eval + 10, eval + 50, 0.0f, 1), eval + 10);
 
@@ -202,7 +207,7 @@ TEST_F(SearchTest, QuiescenceStandPatAndEvasions) {
   Load("4k3/8/8/8/8/8/4r3/4K3 w - - 0 1");
   node->lazyLow = -32768;
   node->lazyHigh = 32767;
-  Evaluate(&pos, node, engine.weights);
+  Evaluate(&pos, node, engine.weights, engine.pawnTable);
   ASSERT_NE(node->checkCount, 0);
   EXPECT_EQ(Quiesce(&engine, &pos, 2000, 2100, 0.0f, 1), 2000);
   // Mated in the quiescence search.
@@ -210,7 +215,7 @@ TEST_F(SearchTest, QuiescenceStandPatAndEvasions) {
   Load("7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");
   node->lazyLow = -32768;
   node->lazyHigh = 32767;
-  Evaluate(&pos, node, engine.weights);
+  Evaluate(&pos, node, engine.weights, engine.pawnTable);
   EXPECT_EQ(Quiesce(&engine, &pos, -InfiniteScore, InfiniteScore, 0.0f, 1), 1 - MateValue);
 }
 
