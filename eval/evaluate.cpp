@@ -109,16 +109,28 @@ i32 SecondStage(const Position* pos, EvalContext* ctx) {
   //    hits, threats and the king-attack count.
   AddPieceActivity(ctx);
 
-  // 6. Units next to each king are hit by it.
-  for (int c = White; c <= Black; ++c) ctx->hits[c] |= ctx->kingNeighbours[c] & pos->colours[c ^ 1];
+  // 6. Per king: units next to it are hit by it; then its side's passed
+  //    pawns, which need both colours' attack sets.
+  for (int c = White; c <= Black; ++c) {
+    ctx->hits[c] |= ctx->kingNeighbours[c] & pos->colours[c ^ 1];
+    AddPassedPawns(ctx, c);
+  }
 
-  // 7. Threat balance.
+  // 7. Race between unstoppable passed pawns.
+  AddPawnRace(ctx);
+
+  // 8. Threat balance.
   AddThreatBalance(ctx);
 
-  // 8. Fixed patterns.
+  // 9. Fixed patterns.
   AddFixedPatterns(ctx);
 
-  // 9. Blend by phase, then add the material correction in 16 bits.
+  // 10. One bishop a side on squares of different colours: drawish.
+  const u64 bishops = pos->pieces[Bishop];
+  if ((ctx->entry.flags & BishopsOnly) && (bishops & LightSquares) && (bishops & DarkSquares))
+    OppositeBishopsAdjust(ctx);
+
+  // 11. Blend by phase, then add the material correction in 16 bits.
   const i32 total = Blend(ctx->opening, ctx->endgame, ctx->phase);
   return i16(ctx->materialCorrection + total);
 }
