@@ -108,8 +108,11 @@ i32 SecondStage(const Position* pos, EvalContext* ctx) {
   // 5. Piece loops: mobility and placement; they also fill pieceAttacks,
   //    hits, threats and the king-attack count.
 
-  // 6. Units next to each king are hit by it.
-  for (int c = White; c <= Black; ++c) ctx->hits[c] |= ctx->kingNeighbours[c] & pos->colours[c ^ 1];
+  // 6. Per king: units next to it are hit by it; its safety.
+  for (int c = White; c <= Black; ++c) {
+    ctx->hits[c] |= ctx->kingNeighbours[c] & pos->colours[c ^ 1];
+    KingSafety(ctx, c);
+  }
 
   // 7. Threat balance.
   AddThreatBalance(ctx);

@@ -2,6 +2,7 @@
 // reach the attack terms; this evaluator scores them from the first-stage sums.
 #include "eval/context.h"
 
+// The blended score of a single-rook ending from the first-stage sums.
 i32 RookEndingScore(const EvalContext* ctx) {
   const i32 opening = ctx->opening;
   const i32 endgame = ctx->endgame;
