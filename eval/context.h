@@ -54,6 +54,11 @@ struct EvalContext {
   i32 raceValue[2];
 };
 
+// King safety of colour c's king, when the opponent has a queen and another
+// piece: adds the shelter-and-attack verdict to the sums and records it in
+// ply->kingSafety[c]. Runs after the piece loops have counted the attackers.
+void KingSafety(EvalContext* ctx, int colour);
+
 // Score of a single-rook ending (one rook a side, otherwise kings and pawns)
 // from the first-stage sums, White's view, without the material correction.
 i32 RookEndingScore(const EvalContext* ctx);

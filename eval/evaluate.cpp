@@ -109,10 +109,11 @@ i32 SecondStage(const Position* pos, EvalContext* ctx) {
   //    hits, threats and the king-attack count.
   AddPieceActivity(ctx);
 
-  // 6. Per king: units next to it are hit by it; then its side's passed
-  //    pawns, which need both colours' attack sets.
+  // 6. Per king: units next to it are hit by it; its safety; then its
+  //    side's passed pawns, which need both colours' attack sets.
   for (int c = White; c <= Black; ++c) {
     ctx->hits[c] |= ctx->kingNeighbours[c] & pos->colours[c ^ 1];
+    KingSafety(ctx, c);
     AddPassedPawns(ctx, c);
   }
 

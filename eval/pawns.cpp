@@ -135,12 +135,14 @@ void ScoreShelter(PawnEntry* entry, const PawnHashTable* table, const Position* 
 
 }  // namespace
 
+// An empty cache with empty storm and shelter tables.
 void CreatePawnTable(PawnHashTable* table) {
   std::memset(table, 0, sizeof *table);
   table->mask = PawnTableEntries - 1;
   table->entryCount = PawnTableEntries;
 }
 
+// Storm value of every picture of enemy pawns: the nearer, the worse.
 void BuildStormTable(PawnHashTable* table, const EvalWeights* weights) {
   const i32* z[3] = {weights->INNER_SIDE_STORM, weights->CENTRAL_STORM, weights->OUTER_SIDE_STORM};
   const i32 maxStorm =
@@ -164,6 +166,7 @@ void BuildStormTable(PawnHashTable* table, const EvalWeights* weights) {
   }
 }
 
+// Shelter value of every picture of own pawns in front of the king.
 void BuildShelterTable(PawnHashTable* table, const EvalWeights* weights) {
   const i32* x[3] = {weights->INNER_SIDE_SHELTER, weights->CENTRAL_SHELTER, weights->OUTER_SIDE_SHELTER};
   const i32* y[3] = {weights->SECOND_INNER_SIDE_SHELTER, weights->SECOND_CENTRAL_SHELTER,
@@ -194,6 +197,7 @@ void BuildShelterTable(PawnHashTable* table, const EvalWeights* weights) {
   }
 }
 
+// The cached entry of the pawn structure; a miss overwrites the slot.
 const PawnEntry* ProbePawnTable(PawnHashTable* table, const Position* pos, const EvalWeights* weights) {
   PawnEntry* entry = &table->entries[pos->pawnKey & table->mask];
   ++table->probes;

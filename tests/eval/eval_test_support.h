@@ -10,12 +10,47 @@
 #include <cstring>
 
 #include "board/board.h"
+#include "engine/parameters.h"
 #include "eval/eval.h"
 #include "eval/material.h"
 #include "eval/pawns.h"
 #include "eval/weights.h"
 
 namespace evaltest {
+
+// Board and material tables, built once for the whole test binary.
+inline void EnsureTables() {
+  static const bool built = [] {
+    InitBoardTables();
+    BuildMaterialTable();
+    return true;
+  }();
+  (void)built;
+}
+
+// The shipped weights, converted from the embedded Parameters.txt without
+// writing the dump file or touching the piece-square values.
+inline const EvalWeights* ShippedWeights() {
+  static EvalWeights weights{};
+  static const bool loaded = [] {
+    static NumberList numbers;
+    numbers.count = 0;
+    ParseNumbers(&numbers, EmbeddedParameters, EmbeddedParametersSize);
+    ConvertWeights(&weights, numbers.values);
+    return true;
+  }();
+  (void)loaded;
+  return &weights;
+}
+
+// A position from a FEN that the test knows to be valid.
+inline Position FromFen(const char* fen) {
+  EnsureTables();
+  Position pos;
+  const bool loaded = LoadFen(&pos, fen);
+  EXPECT_TRUE(loaded) << fen;
+  return pos;
+}
 
 // The pawn table for a set of weights. Cached entries and the shelter tables
 // depend on the weights, so the one table is emptied and rebuilt whenever a
@@ -39,15 +74,6 @@ inline PawnHashTable* PawnTableFor(const EvalWeights* weights) {
 
 constexpr int Sq(const char* t) { return (t[0] - 'a') + 8 * (t[1] - '1'); }
 constexpr u64 Bit(const char* t) { return 1ull << Sq(t); }
-
-inline void EnsureTables() {
-  static const bool built = [] {
-    InitBoardTables();
-    BuildMaterialTable();
-    return true;
-  }();
-  (void)built;
-}
 
 // All weights zero except the three divisors, which are never below 1.
 inline EvalWeights NoTerms() {

@@ -22,26 +22,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/parameters.h"
 #include "eval/pawns.h"
 #include "tests/eval/eval_test_support.h"
 #include "tools/bench_positions.h"
 
 namespace {
-
-// The shipped weights, converted from the embedded copy of Parameters.txt.
-const EvalWeights* Shipped() {
-  static const EvalWeights* weights = [] {
-    static EvalWeights w{};
-    static NumberList numbers;
-    numbers.count = 0;
-    ParseNumbers(&numbers, EmbeddedParameters, EmbeddedParametersSize);
-    EXPECT_GE(numbers.count, ParameterCount);
-    ConvertWeights(&w, numbers.values);
-    return &w;
-  }();
-  return weights;
-}
 
 // A pawn table of its own for a set of weights.
 std::unique_ptr<PawnHashTable> TableFor(const EvalWeights* weights) {
@@ -186,13 +171,13 @@ class EvaluationSymmetry : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     evaltest::EnsureTables();
-    BuildPieceSquareValues(const_cast<EvalWeights*>(Shipped()));
+    BuildPieceSquareValues(const_cast<EvalWeights*>(evaltest::ShippedWeights()));
   }
   static void TearDownTestSuite() { std::memset(PieceSquareValue, 0, sizeof PieceSquareValue); }
 };
 
 TEST_F(EvaluationSymmetry, FlippedTwinScoresTheSameForTheMover) {
-  const EvalWeights* shipped = Shipped();
+  const EvalWeights* shipped = evaltest::ShippedWeights();
   static EvalWeights noIsolatedDoubled;
   noIsolatedDoubled = *shipped;
   noIsolatedDoubled.EG_ISOLATED_DOUBLED_PAWN_PENALTY = 0;
