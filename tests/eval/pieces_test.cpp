@@ -47,6 +47,25 @@ TEST(PieceActivity, PinnedKnightKeepsMobilityButThreatensNothing) {
   }
 }
 
+TEST(PieceActivity, KingAttackersCountPinnedPiecesAndAllPawnsAsOne) {
+  // With no shelter the danger to Black's king is PIECE_ATT_WEIGHT[attackers]
+  // times the sum of the attackers' _BS weights; White's queen (a1, b1) makes
+  // the verdict count without reaching the king's neighbours itself.
+  EvalWeights w = evaltest::NoTerms();
+  w.KNIGHT_ATT_WEIGHT_BS = 1;
+  w.QUEEN_ATT_WEIGHT_BS = 1000;
+  for (int k = 0; k < 16; ++k) w.PIECE_ATT_WEIGHT[k] = 24 * k;
+  const DeltaCase cases[] = {
+      // The knight e2, pinned by the rook e8, still reaches f4 next to g5.
+      {"4r3/8/8/6k1/8/2r5/4N3/Q3K3 w - - 0 1", 24 * 1 * 1},
+      // Knight e4 on f6; the pawns h5 (on g6) and e5 (on f6) count once.
+      {"8/6k1/8/7P/4N3/8/8/1Q2K3 w - - 0 1", 24 * 2 * 1},
+      {"8/6k1/8/4P2P/4N3/8/8/1Q2K3 w - - 0 1", 24 * 2 * 1},
+      {"8/6k1/8/8/4N3/8/7P/1Q2K3 w - - 0 1", 24 * 1 * 1},
+  };
+  for (const DeltaCase& c : cases) EXPECT_EQ(Delta(c.fen, w), OpeningShare(c.fen, c.delta)) << c.fen;
+}
+
 TEST(PieceActivity, PinnedSlidersThreatenOnlyAlongTheirPin) {
   const EvalWeights w = evaltest::NoTerms();
   const struct {
