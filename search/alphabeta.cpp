@@ -266,8 +266,12 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     bound = best <= origAlpha ? BoundUpper : BoundExact;
   }
 
-  // 19. Store the result.
-  if (depth >= engine->ttMinDepth) Store(&engine->tt, pos->key, bestMove, best, depth, bound);
+  // 19. Store the result. When every move was pruned unscored, the node has
+  // only shown that it fails low at alpha; -InfiniteScore is no score, and
+  // stored as a bound it would cut later nodes off with a value outside every
+  // window.
+  if (depth >= engine->ttMinDepth)
+    Store(&engine->tt, pos->key, bestMove, best == -InfiniteScore ? origAlpha : best, depth, bound);
 
   // 20. Fail hard: the window's lower edge as raised.
   return alpha;

@@ -208,6 +208,8 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
         beta = i32(engine->lastScore + delta < InfiniteScore ? engine->lastScore + delta : InfiniteScore);
         v = -Search(engine, pos, -beta, -alpha, d, 1, 1);
         while ((v <= alpha || v >= beta) && engine->searchState != 0) {
+          // A window already open on the failing side cannot widen: take the score.
+          if ((v <= alpha && alpha == -InfiniteScore) || (v >= beta && beta == InfiniteScore)) break;
           delta = 2 * delta < 2 * InfiniteScore ? 2 * delta : 2 * InfiniteScore;
           if (v <= alpha) {
             alpha =

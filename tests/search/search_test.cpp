@@ -230,3 +230,38 @@ TEST_F(SearchTest, LazyWindowSaturatesInsteadOfWrapping) {
 }
 
 }  // namespace
+
+namespace {
+
+// Scores outside the real range in the table (what a node whose moves were
+// all pruned could once leave there) must not keep the root's aspiration loop
+// widening a window that cannot widen.
+TEST_F(SearchTest, RootTerminatesWithOutOfRangeTableScores) {
+  Fresh();
+  Load("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3");
+  MoveList first;
+  first.count = 0;
+  GenerateLegal(&pos, &first);
+  for (int i = 0; i < first.count; ++i) {
+    UndoRecord u1;
+    MakeMove(&pos, first.move[i], &u1);
+    MoveList second;
+    second.count = 0;
+    GenerateLegal(&pos, &second);
+    for (int j = 0; j < second.count; ++j) {
+      UndoRecord u2;
+      MakeMove(&pos, second.move[j], &u2);
+      Store(&engine.tt, pos.key, NoMove, -InfiniteScore, 100.0f, BoundUpper);
+      UnmakeMove(&pos, second.move[j], &u2);
+    }
+    UnmakeMove(&pos, first.move[i], &u1);
+  }
+  static SearchLimits limits;
+  limits = SearchLimits{};
+  limits.depth = 5;
+  RootSearch(&engine, &pos, &limits);
+  EXPECT_GE(engine.plies[0].pvCount, 1u);
+  EXPECT_NE(FindLegalMove(&pos, MoveToText(engine.plies[0].pv[0]).text), NoMove);
+}
+
+}  // namespace
