@@ -10,6 +10,10 @@
 #include "eval/weights.h"
 #include "tests/eval/eval_test_support.h"
 
+using evaltest::FlippedFen;
+using evaltest::MaterialFitsTable;
+using evaltest::Mirror;
+
 namespace {
 
 void EnsureTables() {
@@ -300,57 +304,6 @@ TEST(EvaluateSecondStage, FinalScoreWrapsToSixteenBits) {
   ASSERT_GT(unwrapped, 32767);
   PlyRecord ply = FreshPly();
   EXPECT_EQ(Evaluate(&pos, &ply, &weights, evaltest::PawnTableFor(&weights)), unwrapped - 65536);
-}
-
-// The position with colours swapped and the board mirrored top to bottom.
-std::string FlippedFen(const Position* pos) {
-  std::string fen;
-  for (int rank = 7; rank >= 0; --rank) {
-    int empty = 0;
-    for (int file = 0; file < 8; ++file) {
-      const int from = (7 - rank) * 8 + file;
-      const int type = pos->board[from];
-      if (type == Empty) {
-        ++empty;
-        continue;
-      }
-      if (empty) fen += char('0' + empty);
-      empty = 0;
-      const bool wasWhite = pos->colours[White] >> from & 1;
-      const char letter = " pnbrqk"[type];
-      fen += wasWhite ? letter : char(letter - 'a' + 'A');
-    }
-    if (empty) fen += char('0' + empty);
-    if (rank) fen += '/';
-  }
-  fen += pos->side == White ? " b " : " w ";
-  std::string rights;
-  if (pos->castling & CastleBlackKing) rights += 'K';
-  if (pos->castling & CastleBlackQueen) rights += 'Q';
-  if (pos->castling & CastleWhiteKing) rights += 'k';
-  if (pos->castling & CastleWhiteQueen) rights += 'q';
-  fen += rights.empty() ? "-" : rights;
-  if (pos->epFile) {
-    fen += ' ';
-    fen += char('a' + pos->epFile - 1);
-    fen += pos->side == White ? '3' : '6';
-  } else {
-    fen += " -";
-  }
-  return fen + " 0 1";
-}
-
-u64 Mirror(u64 b) { return __builtin_bswap64(b); }
-
-// Whether every piece count fits its digit of the material index. Promoted
-// material beyond that (a third knight, a second queen) makes the index name
-// an entry of another combination, which is not colour-symmetric.
-bool MaterialFitsTable(const Position* pos) {
-  constexpr int limit[7] = {0, 8, 2, 2, 2, 1, 1};
-  for (int c = White; c <= Black; ++c)
-    for (int type = Pawn; type <= Queen; ++type)
-      if (PopCount(pos->pieces[type] & pos->colours[c]) > limit[type]) return false;
-  return true;
 }
 
 // A fixed pseudo-random sequence, the same on every run.

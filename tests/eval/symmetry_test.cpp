@@ -24,6 +24,10 @@
 
 #include "eval/pawns.h"
 #include "tests/eval/eval_test_support.h"
+
+using evaltest::FlippedFen;
+using evaltest::MaterialFitsTable;
+using evaltest::Mirror;
 #include "tools/bench_positions.h"
 
 namespace {
@@ -35,53 +39,6 @@ std::unique_ptr<PawnHashTable> TableFor(const EvalWeights* weights) {
   BuildStormTable(table.get(), weights);
   BuildShelterTable(table.get(), weights);
   return table;
-}
-
-// The position with colours swapped and ranks mirrored, as FEN.
-std::string FlippedFen(const Position* pos) {
-  std::string fen;
-  for (int rank = 7; rank >= 0; --rank) {
-    int empty = 0;
-    for (int file = 0; file < 8; ++file) {
-      const int from = MakeSquare(file, 7 - rank);
-      const int type = pos->board[from];
-      if (type == Empty) {
-        ++empty;
-        continue;
-      }
-      if (empty) fen += char('0' + empty);
-      empty = 0;
-      const char letter = " pnbrqk"[type];
-      fen += (pos->colours[White] >> from & 1) ? letter : char(letter - 'a' + 'A');
-    }
-    if (empty) fen += char('0' + empty);
-    if (rank) fen += '/';
-  }
-  fen += pos->side == White ? " b " : " w ";
-  std::string rights;
-  if (pos->castling & CastleBlackKing) rights += 'K';
-  if (pos->castling & CastleBlackQueen) rights += 'Q';
-  if (pos->castling & CastleWhiteKing) rights += 'k';
-  if (pos->castling & CastleWhiteQueen) rights += 'q';
-  fen += rights.empty() ? "-" : rights;
-  if (pos->epFile) {
-    fen += ' ';
-    fen += char('a' + pos->epFile - 1);
-    fen += pos->side == White ? '3' : '6';
-  } else {
-    fen += " -";
-  }
-  return fen + " 0 1";
-}
-
-u64 Mirror(u64 b) { return __builtin_bswap64(b); }
-
-bool MaterialFitsTable(const Position* pos) {
-  constexpr int limit[7] = {0, 8, 2, 2, 2, 1, 1};
-  for (int c = White; c <= Black; ++c)
-    for (int type = Pawn; type <= Queen; ++type)
-      if (PopCount(pos->pieces[type] & pos->colours[c]) > limit[type]) return false;
-  return true;
 }
 
 // Whether some colour has two pawns on a file with no own pawn beside it.
