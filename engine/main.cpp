@@ -19,7 +19,7 @@ int main() {
   static EngineState engine;
   static Position position;
   static OptionTable options;
-  if (!ConstructEngine(&engine)) return 1;
+  if (!ConstructEngine(&engine, "Parameters.txt")) return 1;
   engine.pawnTable = &pawnTable;
   BuildTables(&engine);
   std::memset(&position, 0, sizeof position);

@@ -54,7 +54,7 @@ void ResetPlies(EngineState* engine) {
 
 }  // namespace
 
-bool ConstructEngine(EngineState* engine) {
+bool ConstructEngine(EngineState* engine, const char* parameterFile) {
   std::memset(engine, 0, sizeof *engine);
   for (int k = 0; k < MaxMultiPv; ++k) {
     engine->pvScore[k] = -InfiniteScore;
@@ -72,7 +72,10 @@ bool ConstructEngine(EngineState* engine) {
   if (engine->weights == nullptr || engine->plies == nullptr) return false;
   ResetPlies(engine);
   engine->personality = 0;
-  LoadParameters(engine->weights, "Parameters.txt");
+  if (parameterFile != nullptr)
+    LoadParameters(engine->weights, parameterFile);
+  else
+    LoadEmbeddedParameters(engine->weights);
   return true;
 }
 

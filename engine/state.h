@@ -103,9 +103,12 @@ struct EngineState {
 };
 
 // Builds the engine object in its start-up state: parameters, statistics, a
-// 16 MB table, the weights read from Parameters.txt, the 64 ply records.
-// Returns false only when memory for them cannot be obtained.
-bool ConstructEngine(EngineState* engine);
+// 16 MB table, the weights, the 64 ply records. The weights come from the
+// parameter file named (the engine passes "Parameters.txt", which also writes
+// the dump file), or, given nullptr, from the copy built into the binary with
+// no file read or written (tools and tests). Returns false only when memory
+// cannot be obtained.
+bool ConstructEngine(EngineState* engine, const char* parameterFile);
 // Releases the transposition table's entries.
 void DestroyEngine(EngineState* engine);
 // Builds the process-wide tables that follow the engine object at start-up:

@@ -13,7 +13,6 @@
 
 #include "bench_positions.h"
 #include "engine/output.h"
-#include "engine/parameters.h"
 #include "engine/platform.h"
 #include "engine/state.h"
 #include "eval/pawns.h"
@@ -49,9 +48,8 @@ int main(int argc, char** argv) {
   static PawnHashTable pawnTable;
   CreatePawnTable(&pawnTable);
   static EngineState engine;
-  if (!ConstructEngine(&engine)) return 1;
   // The shipped weights, whatever the working directory holds.
-  LoadEmbeddedParameters(engine.weights);
+  if (!ConstructEngine(&engine, nullptr)) return 1;
   engine.pawnTable = &pawnTable;
   BuildTables(&engine);
   engine.ignoreInput = 1;

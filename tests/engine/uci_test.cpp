@@ -16,7 +16,7 @@ namespace {
 class UciTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(ConstructEngine(&engine));
+    ASSERT_TRUE(ConstructEngine(&engine, nullptr));
     std::memset(&position, 0, sizeof position);
     RegisterOptions(&options);
   }

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include "engine/parameters.h"
 #include "engine/state.h"
 #include "eval/eval.h"
 #include "eval/pawns.h"
@@ -17,8 +16,7 @@ namespace {
 class SearchTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_TRUE(ConstructEngine(&engine));
-    LoadEmbeddedParameters(engine.weights);
+    ASSERT_TRUE(ConstructEngine(&engine, nullptr));
     CreatePawnTable(&pawnTable);
     engine.pawnTable = &pawnTable;
     BuildTables(&engine);
