@@ -184,6 +184,12 @@ TEST_F(Conformance, ClockAndMovetimeBudgetsAreKept) {
   ms =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
   EXPECT_LT(ms, 900);
+  // Two moves to go with 1.5 s: the hard limit is 1500 / 1.264 - 100 = 1086 ms.
+  start = std::chrono::steady_clock::now();
+  ASSERT_FALSE(GoAndWait("go wtime 1500 btime 1500 movestogo 2", 3000).empty());
+  ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(ms, 1086 + 150);
 }
 
 TEST_F(Conformance, BadInputNeverYieldsAnIllegalMove) {
