@@ -57,10 +57,16 @@ cp "$relay" "$work/run/"
 cp "$root/Parameters.txt" "$work/run/"
 status=0
 python3 "$root/tools/uci_smoke.py" --cwd "$work/run" -- "$wine" tarvo-pipe-relay.exe tarvo.exe || status=1
-if [ -f "$work/run/PERSON INIT.txt" ]; then
-  echo "ok    PERSON INIT.txt written beside the engine"
+# The converted weights must be those of the independent reading of the file
+# that the unit tests use (the Windows dump has CRLF line ends).
+mkdir "$work/reference"
+cp "$root/Parameters.txt" "$work/reference/shipped.txt"
+python3 "$root/tests/engine/reference_parameters.py" "$root/Parameters.txt" "$work/reference/shipped.txt"
+if [ -f "$work/run/PERSON INIT.txt" ] &&
+  cmp -s <(tr -d '\r' <"$work/run/PERSON INIT.txt") "$work/reference/shipped.txt.expected-dump"; then
+  echo "ok    PERSON INIT.txt holds the reference conversion of Parameters.txt"
 else
-  echo "FAIL  PERSON INIT.txt written beside the engine"
+  echo "FAIL  PERSON INIT.txt holds the reference conversion of Parameters.txt"
   status=1
 fi
 
