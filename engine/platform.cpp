@@ -2,8 +2,19 @@
 
 #include <cstdio>
 
+// Depths and converted weights are floats: x87 extended precision would make
+// a 32-bit build search differently from the 64-bit one.
+static_assert(__FLT_EVAL_METHOD__ == 0, "build 32-bit x86 with -msse2 -mfpmath=sse");
+
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+
+// After windows.h, whose types it uses.
+#include <psapi.h>
 
 bool InputWaiting() {
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
@@ -24,7 +35,11 @@ bool InputWaiting() {
 
 u32 TickCount() { return u32(GetTickCount()); }
 
-u64 PeakMemoryKb() { return 0; }
+u64 PeakMemoryKb() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return u64(counters.PeakWorkingSetSize) / 1024u;
+}
 
 #else
 #include <poll.h>
