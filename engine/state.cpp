@@ -9,8 +9,6 @@
 #include "eval/weights.h"
 #include "search/table.h"
 
-namespace {
-
 void SetSearchParameters(EngineState* e) {
   const i32 delta[4] = {220, 450, 650, 1050};
   std::memcpy(e->deltaMargin, delta, sizeof delta);
@@ -40,6 +38,8 @@ void SetSearchParameters(EngineState* e) {
   e->extCritical[1] = 1.0f;
   e->qsCheckExtension = 1.0f;
 }
+
+namespace {
 
 void ResetPlies(EngineState* engine) {
   std::memset(engine->plies, 0, MaxPly * sizeof(PlyRecord));

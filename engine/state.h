@@ -109,6 +109,8 @@ struct EngineState {
 // no file read or written (tools and tests). Returns false only when memory
 // cannot be obtained.
 bool ConstructEngine(EngineState* engine, const char* parameterFile);
+// The fixed search parameters at their defaults (part of the construction).
+void SetSearchParameters(EngineState* engine);
 // Releases the transposition table's entries.
 void DestroyEngine(EngineState* engine);
 // Builds the process-wide tables that follow the engine object at start-up:

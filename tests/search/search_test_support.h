@@ -71,20 +71,6 @@ inline std::vector<Position> RandomGamePositions(int games, int pliesPerGame, u6
   return out;
 }
 
-// The extension amounts of a freshly built engine ([0] non-PV, [1] PV node).
-inline void SetExtensionParameters(EngineState* engine) {
-  engine->extRecapture[0] = 0.0f;
-  engine->extRecapture[1] = 1.0f;
-  engine->extCheckLosing = 0.5f;
-  engine->extCheck = 1.0f;
-  engine->extSingleReply[0] = 1.0f;
-  engine->extSingleReply[1] = 1.0f;
-  engine->extPassedPawn[0] = 0.0f;
-  engine->extPassedPawn[1] = 1.0f;
-  engine->extCritical[0] = 0.0f;
-  engine->extCritical[1] = 1.0f;
-}
-
 class SearchTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { InitBoardTables(); }
@@ -100,7 +86,7 @@ class SearchTest : public ::testing::Test {
       p.currentMove = NoMove;
     }
     engine->plies = plies.data();
-    SetExtensionParameters(engine);
+    SetSearchParameters(engine);
     pos = std::make_unique<Position>();
   }
 
