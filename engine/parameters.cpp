@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/output.h"
 #include "board/board.h"
-#include "engine/output.h"
 #include "eval/weights.h"
 
 namespace {

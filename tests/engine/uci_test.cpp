@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/state.h"
+#include "search/state.h"
 #include "search/table.h"
 
 namespace {

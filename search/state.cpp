@@ -1,4 +1,4 @@
-#include "engine/state.h"
+#include "search/state.h"
 
 #include <cstdlib>
 #include <cstring>
