@@ -4,6 +4,7 @@
 
 #include "base/platform.h"
 #include "board/board.h"
+#include "engine/parameters.h"
 #include "engine/uci.h"
 #include "eval/pawns.h"
 #include "search/state.h"

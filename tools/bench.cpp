@@ -14,6 +14,7 @@
 #include "base/output.h"
 #include "base/platform.h"
 #include "bench_positions.h"
+#include "engine/parameters.h"
 #include "eval/pawns.h"
 #include "search/search.h"
 #include "search/state.h"

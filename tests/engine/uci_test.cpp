@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/parameters.h"
 #include "search/state.h"
 #include "search/table.h"
 

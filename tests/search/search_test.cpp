@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "engine/parameters.h"
 #include "eval/eval.h"
 #include "eval/pawns.h"
 #include "search/state.h"
