@@ -7,7 +7,6 @@
 #include "base/platform.h"
 #include "base/text.h"
 #include "board/board.h"
-#include "engine/uci.h"
 #include "search/state.h"
 
 void PollInput(EngineState* engine) {
