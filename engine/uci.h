@@ -1,4 +1,7 @@
 // The UCI command loop and its option registry.
+// Layer: engine/ is the front end (process entry, command loop and options,
+// "position" and "go", the parameter file) and may use every layer below it:
+// search/, eval/, board/, base/. Nothing below includes engine/.
 #pragma once
 
 #include "board/board.h"

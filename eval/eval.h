@@ -1,4 +1,6 @@
-// The evaluation subsystem's public face.
+// The evaluation subsystem's public face: the static score and the record it
+// fills for the search.
+// Layer: eval/ uses board/ and base/; nothing here includes search/ or engine/.
 #pragma once
 
 #include "board/board.h"

@@ -104,7 +104,7 @@ struct EngineState {
 
 // Builds the engine object in its start-up state: parameters, statistics, a
 // 16 MB table, the 64 ply records and the weights record, left zero for the
-// parameter file to fill (ConstructEngine in engine/parameters.h does both).
+// parameter file to fill (the front end's ConstructEngine does both).
 // Returns false only when memory cannot be obtained.
 bool AllocateEngine(EngineState* engine);
 // The fixed search parameters at their defaults (part of the construction).
