@@ -1,5 +1,6 @@
 // The board subsystem's public face: the position record, move lists, hash keys,
 // attack tables and every operation on a position.
+// Layer: board/ uses only base/; nothing here includes eval/, search/ or engine/.
 #pragma once
 
 #include <array>

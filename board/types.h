@@ -1,18 +1,8 @@
-// Basic vocabulary shared by every subsystem: integer widths, squares, colours,
-// piece types and the 32-bit move word.
+// Basic chess vocabulary shared by every layer above base/: squares, colours,
+// piece types and the 32-bit move word (the integer widths are base/types.h).
 #pragma once
 
-#include <cstdint>
-
-using u8 = std::uint8_t;
-using u16 = std::uint16_t;
-using u32 = std::uint32_t;
-using u64 = std::uint64_t;
-using i8 = std::int8_t;
-using i16 = std::int16_t;
-using i32 = std::int32_t;
-using i64 = std::int64_t;
-using f32 = float;
+#include "base/types.h"
 
 // Squares run a1 = 0, b1 = 1, ... h8 = 63; bit n of a bitboard is square n.
 constexpr int FileOf(int square) { return square & 7; }

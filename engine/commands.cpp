@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/output.h"
-#include "engine/state.h"
-#include "engine/text.h"
+#include "base/output.h"
+#include "base/text.h"
 #include "search/search.h"
+#include "search/state.h"
 
 namespace {
 

@@ -2,11 +2,12 @@
 // order and then serves the GUI until standard input ends.
 #include <cstring>
 
+#include "base/platform.h"
 #include "board/board.h"
-#include "engine/platform.h"
-#include "engine/state.h"
+#include "engine/parameters.h"
 #include "engine/uci.h"
 #include "eval/pawns.h"
+#include "search/state.h"
 
 int main() {
   // Unbuffered before any output: the parameter loader may already print, and

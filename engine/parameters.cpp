@@ -6,9 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/output.h"
 #include "board/board.h"
-#include "engine/output.h"
 #include "eval/weights.h"
+#include "search/state.h"
 
 namespace {
 
@@ -484,4 +485,13 @@ void LoadEmbeddedParameters(EvalWeights* weights) {
   ConvertWeights(weights, list->values);
   BuildPieceSquareValues(weights);
   free(list);
+}
+
+bool ConstructEngine(EngineState* engine, const char* parameterFile) {
+  if (!AllocateEngine(engine)) return false;
+  if (parameterFile != nullptr)
+    LoadParameters(engine->weights, parameterFile);
+  else
+    LoadEmbeddedParameters(engine->weights);
+  return true;
 }

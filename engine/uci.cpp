@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/output.h"
+#include "base/text.h"
 #include "engine/commands.h"
-#include "engine/output.h"
-#include "engine/state.h"
-#include "engine/text.h"
+#include "search/state.h"
 #include "search/table.h"
 
 namespace {

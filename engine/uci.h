@@ -1,4 +1,7 @@
 // The UCI command loop and its option registry.
+// Layer: engine/ is the front end (process entry, command loop and options,
+// "position" and "go", the parameter file) and may use every layer below it:
+// search/, eval/, board/, base/. Nothing below includes engine/.
 #pragma once
 
 #include "board/board.h"
@@ -7,7 +10,6 @@ struct EngineState;
 
 constexpr int OptionTextSize = 128;
 constexpr int MaxOptions = 8;
-constexpr int LineBufferSize = 65536;  // longer lines are read in pieces
 
 enum OptionType : i32 {
   OptionButton = 0,

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "board/board.h"
+#include "eval/eval.h"
 #include "eval/material.h"
 #include "eval/pawns.h"
-#include "search/records.h"
 
 struct EvalWeights;
 
@@ -33,7 +33,7 @@ constexpr int PinDiag = 1;
 struct EvalContext {
   const Position* pos;
   const EvalWeights* weights;
-  PlyRecord* ply;
+  EvalRecord* ply;
 
   MaterialEntry entry;
   const PawnEntry* pawnEntry;  // valid for the whole call: nothing else probes meanwhile

@@ -60,7 +60,7 @@ void AddPawnHits(EvalContext* ctx) {
 // all) and scores the difference of threatened units between the colours.
 void AddThreatBalance(EvalContext* ctx) {
   const Position* pos = ctx->pos;
-  PlyRecord* ply = ctx->ply;
+  EvalRecord* ply = ctx->ply;
   for (int c = White; c <= Black; ++c) {
     const int enemy = c ^ 1;
     const u64 defended = ctx->kingNeighbours[enemy] | ctx->pieceAttacks[enemy] | ctx->pawnAttacks[enemy];
@@ -80,7 +80,7 @@ void AddThreatBalance(EvalContext* ctx) {
 
 // The full evaluation after the first stage; returns the score, White's view.
 i32 SecondStage(const Position* pos, EvalContext* ctx) {
-  PlyRecord* ply = ctx->ply;
+  EvalRecord* ply = ctx->ply;
   const int side = pos->side;
 
   // 1. Pins of the side not to move too, no pinner excluded.
@@ -138,7 +138,7 @@ i32 SecondStage(const Position* pos, EvalContext* ctx) {
 
 }  // namespace
 
-i32 Evaluate(Position* pos, PlyRecord* ply, const EvalWeights* weights, PawnHashTable* pawns) {
+i32 Evaluate(Position* pos, EvalRecord* ply, const EvalWeights* weights, PawnHashTable* pawns) {
   EvalContext ctx;
   ctx.pos = pos;
   ctx.weights = weights;

@@ -1,10 +1,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/state.h"
 #include "eval/eval.h"
 #include "search/node.h"
 #include "search/search.h"
+#include "search/state.h"
 #include "search/table.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Search extensions: the child depth of each move, and the move tests it rests
 // on (checking moves and critical moves), all answered without making the move.
-#include "engine/state.h"
 #include "search/search.h"
+#include "search/state.h"
 
 namespace {
 

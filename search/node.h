@@ -2,9 +2,9 @@
 #pragma once
 
 #include "board/board.h"
-#include "engine/searchio.h"
-#include "engine/state.h"
 #include "search/search.h"
+#include "search/searchio.h"
+#include "search/state.h"
 
 // Counts the node and, every pollInterval + 1 nodes, polls the input and
 // applies the limits.

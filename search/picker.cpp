@@ -1,7 +1,7 @@
 // Staged move picker: each stage generates its moves only when it begins, and
 // moves are handed out one at a time by a selection pass over the stage's list.
-#include "engine/state.h"
 #include "search/search.h"
+#include "search/state.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "engine/state.h"
 #include "eval/eval.h"
 #include "search/node.h"
 #include "search/search.h"
+#include "search/state.h"
 
 namespace {
 

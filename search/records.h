@@ -1,9 +1,10 @@
-// Records shared by every part of the search, and through which the evaluation
-// hands its results to the search: score constants, the move picker, the per-ply
-// record and the transposition table.
+// Records shared by every part of the search: score constants, the move
+// picker, the per-ply record (which begins with the evaluation's record) and
+// the transposition table.
 #pragma once
 
 #include "board/board.h"
+#include "eval/eval.h"
 
 // Scores are i32 centipawns in the side to move's view.
 constexpr i32 MateValue = 32700;      // mated at ply p scores p - 32700
@@ -37,18 +38,8 @@ struct MovePicker {
 };
 
 // Per-ply search and evaluation data; record p belongs to the node p plies from the root.
-struct PlyRecord {
-  u64 checkers;            // pieces giving check to the side to move
-  u64 threats[2];          // per colour c: pieces of c ^ 1 that c threatens
-  u64 pinData[2];          // pinsOrth, pinsDiag of the side to move, checkers excluded
-  i32 eval;                // static score, side-to-move view
-  i16 pieceThreatBalance;  // non-pawn pieces in threats[White] minus threats[Black]
-  i16 threatBalance;       // the same over all attacked units
-  i16 kingSafety[2];
-  u16 lazy;        // 1 when the evaluation took its lazy exit
-  u16 checkCount;  // 0 = not in check
-  i16 lazyLow;     // lazy-evaluation window set by the parent
-  i16 lazyHigh;
+// The evaluation fills the EvalRecord part (check, pins, threats, lazy exit, score).
+struct PlyRecord : EvalRecord {
   u32 currentMove;
   u32 pvCount;
   u32 pv[MaxPly];

@@ -1,11 +1,11 @@
 #include <cstdlib>
 
-#include "engine/output.h"
-#include "engine/platform.h"
-#include "engine/searchio.h"
-#include "engine/state.h"
+#include "base/output.h"
+#include "base/platform.h"
 #include "eval/eval.h"
 #include "search/search.h"
+#include "search/searchio.h"
+#include "search/state.h"
 #include "search/table.h"
 #include "search/time.h"
 

@@ -1,5 +1,9 @@
 // The search subsystem's public face: move ordering, extensions, quiescence
-// and alpha-beta search, the root search and its limits.
+// and alpha-beta search, the root search and its limits. The search also owns
+// the engine object (state.h), the transposition table (table.h), the clock
+// budgets (time.h) and its own input and output while it runs (searchio.h).
+// Layer: search/ uses eval/, board/ and base/, never engine/; should it ever
+// need the front end, it calls a hook it declares and the front end sets.
 #pragma once
 
 #include "board/board.h"

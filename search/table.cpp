@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "engine/state.h"
+#include "search/state.h"
 
 namespace {
 

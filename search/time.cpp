@@ -1,6 +1,6 @@
 #include "search/time.h"
 
-#include "engine/state.h"
+#include "search/state.h"
 
 namespace {
 

@@ -11,12 +11,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/output.h"
+#include "base/platform.h"
 #include "bench_positions.h"
-#include "engine/output.h"
-#include "engine/platform.h"
-#include "engine/state.h"
+#include "engine/parameters.h"
 #include "eval/pawns.h"
 #include "search/search.h"
+#include "search/state.h"
 
 namespace {
 

@@ -6,7 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "engine/state.h"
+#include "engine/parameters.h"
+#include "search/state.h"
 #include "search/table.h"
 
 namespace {

@@ -16,6 +16,7 @@
 #include "eval/material.h"
 #include "eval/pawns.h"
 #include "eval/weights.h"
+#include "search/records.h"
 
 namespace evaltest {
 

@@ -6,9 +6,10 @@
 #include <cstddef>
 #include <cstring>
 
-#include "engine/state.h"
+#include "engine/parameters.h"
 #include "eval/eval.h"
 #include "eval/pawns.h"
+#include "search/state.h"
 #include "search/table.h"
 
 namespace {

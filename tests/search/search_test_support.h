@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "board/board.h"
-#include "engine/state.h"
 #include "search/search.h"
+#include "search/state.h"
 
 namespace searchtest {
 

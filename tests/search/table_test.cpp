@@ -97,7 +97,7 @@ TEST_F(TableTest, ClearEmptiesEverything) {
 
 #include <cstring>
 
-#include "engine/state.h"
+#include "search/state.h"
 
 namespace {
 

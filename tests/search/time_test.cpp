@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "engine/state.h"
+#include "search/state.h"
 
 namespace {
 

@@ -1,14 +1,13 @@
-#include "engine/searchio.h"
+#include "search/searchio.h"
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/output.h"
+#include "base/platform.h"
+#include "base/text.h"
 #include "board/board.h"
-#include "engine/output.h"
-#include "engine/platform.h"
-#include "engine/state.h"
-#include "engine/text.h"
-#include "engine/uci.h"
+#include "search/state.h"
 
 void PollInput(EngineState* engine) {
   if (engine->ignoreInput || !InputWaiting()) return;

@@ -2,7 +2,7 @@
 // the millisecond clock and unbuffered standard streams.
 #pragma once
 
-#include "board/types.h"
+#include "base/types.h"
 
 // Whether at least one byte is waiting on standard input (a failing query
 // counts as "waiting", so the caller's read decides).

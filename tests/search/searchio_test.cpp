@@ -1,12 +1,12 @@
-#include "engine/searchio.h"
+#include "search/searchio.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "engine/platform.h"
-#include "engine/state.h"
+#include "base/platform.h"
+#include "search/state.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/output.h"
+#include "base/output.h"
 
 #include <cstdarg>
 #include <cstdio>

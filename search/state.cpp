@@ -1,9 +1,8 @@
-#include "engine/state.h"
+#include "search/state.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/parameters.h"
 #include "eval/material.h"
 #include "eval/pawns.h"
 #include "eval/weights.h"
@@ -54,7 +53,7 @@ void ResetPlies(EngineState* engine) {
 
 }  // namespace
 
-bool ConstructEngine(EngineState* engine, const char* parameterFile) {
+bool AllocateEngine(EngineState* engine) {
   std::memset(engine, 0, sizeof *engine);
   for (int k = 0; k < MaxMultiPv; ++k) {
     engine->pvScore[k] = -InfiniteScore;
@@ -72,10 +71,6 @@ bool ConstructEngine(EngineState* engine, const char* parameterFile) {
   if (engine->weights == nullptr || engine->plies == nullptr) return false;
   ResetPlies(engine);
   engine->personality = 0;
-  if (parameterFile != nullptr)
-    LoadParameters(engine->weights, parameterFile);
-  else
-    LoadEmbeddedParameters(engine->weights);
   return true;
 }
 

@@ -103,12 +103,10 @@ struct EngineState {
 };
 
 // Builds the engine object in its start-up state: parameters, statistics, a
-// 16 MB table, the weights, the 64 ply records. The weights come from the
-// parameter file named (the engine passes "Parameters.txt", which also writes
-// the dump file), or, given nullptr, from the copy built into the binary with
-// no file read or written (tools and tests). Returns false only when memory
-// cannot be obtained.
-bool ConstructEngine(EngineState* engine, const char* parameterFile);
+// 16 MB table, the 64 ply records and the weights record, left zero for the
+// parameter file to fill (the front end's ConstructEngine does both).
+// Returns false only when memory cannot be obtained.
+bool AllocateEngine(EngineState* engine);
 // The fixed search parameters at their defaults (part of the construction).
 void SetSearchParameters(EngineState* engine);
 // Releases the transposition table's entries.

@@ -1,4 +1,4 @@
-#include "engine/platform.h"
+#include "base/platform.h"
 
 #include <cstdio>
 
