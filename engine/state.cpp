@@ -61,6 +61,7 @@ bool ConstructEngine(EngineState* engine, const char* parameterFile) {
     engine->pvSlot[k] = k;
   }
   engine->noMoveSentinel = NoMove;
+  InitInputReader(&engine->input, StandardInput());
   engine->multiPv = engine->multiPvOption = 1;
   engine->rateOfPlay = engine->rateOfPlayOption = 1;
   SetSearchParameters(engine);

@@ -7,7 +7,6 @@ struct EngineState;
 
 constexpr int OptionTextSize = 128;
 constexpr int MaxOptions = 8;
-constexpr int LineBufferSize = 65536;  // longer lines are read in pieces
 
 enum OptionType : i32 {
   OptionButton = 0,

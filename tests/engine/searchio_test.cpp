@@ -140,17 +140,6 @@ TEST_F(SearchIoTest, FixedLimitRules) {
   engine.iterationDepth = 3;
   PeriodicCheck(&engine);
   EXPECT_EQ(engine.searchState, 0);
-
-  // A stop read during the first iteration takes effect once it is over.
-  engine.searchState = 3;
-  engine.nodeLimit = 0;
-  engine.stopPending = 1;
-  engine.iterationDepth = 1;
-  PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, 3);
-  engine.iterationDepth = 2;
-  PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, 0);
 }
 
 TEST_F(SearchIoTest, PeriodicInfoLineAtMostOncePerSecond) {
