@@ -66,16 +66,23 @@ void PeriodicCheck(EngineState* engine) {
     Print("info time %d nodes %" PRIu64 " nps %d\n", elapsed, engine->nodes,
           NodesPerSecond(engine->nodes, elapsed));
   }
+  // The hard limits end the search wherever it is, the first iteration
+  // included: the root then answers with the best move it knows.
   if (engine->searchState == 1) {
-    if (engine->iterationDepth >= 2 && elapsed >= engine->maximumTime) engine->searchState = 0;
+    if (elapsed >= engine->maximumTime) engine->searchState = 0;
     if (engine->iterationDepth >= 4 && elapsed >= engine->allocatedTime + engine->extraTime &&
         engine->laterRootMove && !engine->scoreDropped && !engine->rootResearch)
       engine->searchState = 0;
   } else {
-    if (engine->moveTime != 0 && engine->iterationDepth >= 2 && elapsed >= engine->moveTime)
-      engine->searchState = 0;
-    if (engine->nodeLimit != 0 && engine->iterationDepth >= 3 && engine->nodes >= u64(engine->nodeLimit))
-      engine->searchState = 0;
+    if (engine->moveTime != 0 && elapsed >= engine->moveTime) engine->searchState = 0;
+    if (engine->nodeLimit != 0) {
+      if (engine->nodes >= u64(engine->nodeLimit)) {
+        engine->searchState = 0;
+      } else if (u64(engine->nodeLimit) - engine->nodes <= u64(engine->pollCountdown)) {
+        // The next check falls on the node that reaches the limit.
+        engine->pollCountdown = i32(u64(engine->nodeLimit) - engine->nodes) - 1;
+      }
+    }
   }
 }
 

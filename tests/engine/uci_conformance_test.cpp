@@ -230,6 +230,28 @@ TEST_F(Conformance, APartialLineNeverHoldsUpTheSearch) {
   EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4"}, Split(line).at(1))) << line;
 }
 
+TEST_F(Conformance, StopLimitsAndTheClockEndTheFirstIteration) {
+  // A crowded position whose first iteration alone takes minutes.
+  const std::string fen = "rnb1kbRr/rBppprp1/rqqQQnqq/pprnBBPp/bpBpQBBP/NPPQqNBb/PP2PPQp/R1BKnRRQ w Kq - 0 1";
+  engine.Send("position fen " + fen);
+  const char* const searches[] = {"go infinite", "go wtime 2597 btime 2861 winc 10 binc 10", "go nodes 5000",
+                                  "go movetime 200"};
+  for (const char* go : searches) {
+    auto start = std::chrono::steady_clock::now();
+    engine.Send(go);
+    if (std::string(go) == "go infinite") {
+      EXPECT_FALSE(engine.WaitFor("bestmove", 300));
+      engine.Send("stop");
+    }
+    std::string line;
+    ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line)) << go;
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                  .count();
+    EXPECT_LT(ms, 1500) << go;
+    EXPECT_TRUE(IsLegalAfter(fen, {}, Split(line).at(1))) << go << ": " << line;
+  }
+}
+
 TEST_F(Conformance, PonderhitSwitchesToTheClock) {
   engine.Send("position startpos moves e2e4");
   engine.Send("go ponder wtime 2000 btime 2000");
