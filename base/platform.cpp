@@ -16,21 +16,62 @@ static_assert(__FLT_EVAL_METHOD__ == 0, "build 32-bit x86 with -msse2 -mfpmath=s
 // After windows.h, whose types it uses.
 #include <psapi.h>
 
-bool InputWaiting() {
+InputHandle StandardInput() {
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode = 0;
-  if (GetConsoleMode(input, &mode)) {
-    // Interactive console: only key events matter, and a lone pending event is
-    // the console's own noise rather than a typed line.
+  // Key events only: mouse and window events would crowd the console's queue
+  // in which the poll looks for a finished line.
+  if (GetConsoleMode(input, &mode))
     SetConsoleMode(input, mode & ~DWORD(ENABLE_WINDOW_INPUT | ENABLE_MOUSE_INPUT));
-    FlushConsoleInputBuffer(input);
-    DWORD events = 0;
-    GetNumberOfConsoleInputEvents(input, &events);
-    return events > 1;
+  return input;
+}
+
+namespace {
+
+// Whether the console holds a finished line: an Enter key press among the
+// events waiting. The console hands out a line only after Enter, so reading
+// before then would block; the events are only peeked at, so nothing typed is
+// lost. A line longer than the events looked at is read after the search.
+bool ConsoleLineWaiting(HANDLE input) {
+  INPUT_RECORD records[512];
+  DWORD count = 0;
+  if (!PeekConsoleInputW(input, records, 512, &count)) return false;
+  for (DWORD i = 0; i < count; ++i) {
+    const INPUT_RECORD& r = records[i];
+    if (r.EventType == KEY_EVENT && r.Event.KeyEvent.bKeyDown &&
+        r.Event.KeyEvent.wVirtualKeyCode == VK_RETURN)
+      return true;
   }
-  DWORD available = 0;
-  if (!PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr)) return true;
-  return available > 0;
+  return false;
+}
+
+}  // namespace
+
+i32 ReadWaitingInput(InputHandle handle, char* buffer, i32 capacity) {
+  HANDLE input = static_cast<HANDLE>(handle);
+  DWORD mode = 0;
+  if (GetConsoleMode(input, &mode)) {
+    if (!ConsoleLineWaiting(input)) return 0;
+  } else if (GetFileType(input) == FILE_TYPE_PIPE) {
+    DWORD available = 0;
+    if (PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr)) {
+      if (available == 0) return 0;
+      if (available < DWORD(capacity)) capacity = i32(available);
+    } else if (GetLastError() == ERROR_BROKEN_PIPE) {
+      return -1;  // the writer has closed its end
+    }
+    // Another failure (a pipe the peek does not understand): read, which then
+    // waits for input as the only way to receive any.
+  }
+  // Files and other devices always have their bytes (or their end) at hand.
+  return ReadInput(handle, buffer, capacity);
+}
+
+i32 ReadInput(InputHandle handle, char* buffer, i32 capacity) {
+  DWORD got = 0;
+  // A closed pipe fails; a file at its end (or Ctrl+Z in a console) reads nothing.
+  if (!ReadFile(static_cast<HANDLE>(handle), buffer, DWORD(capacity), &got, nullptr) || got == 0) return -1;
+  return i32(got);
 }
 
 u32 TickCount() { return u32(GetTickCount()); }
@@ -42,16 +83,39 @@ u64 PeakMemoryKb() {
 }
 
 #else
+#include <errno.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <time.h>
+#include <unistd.h>
 
-bool InputWaiting() {
-  pollfd fd{0, POLLIN, 0};
+InputHandle StandardInput() { return 0; }
+
+i32 ReadWaitingInput(InputHandle input, char* buffer, i32 capacity) {
+  pollfd fd{input, POLLIN, 0};
   int ready = poll(&fd, 1, 0);
-  if (ready < 0) return true;
-  // End of input shows as POLLHUP; the caller's read then sees it.
-  return ready > 0 && (fd.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+  // A failing query says nothing about the input: try again at the next poll.
+  if (ready <= 0) return 0;
+  if (fd.revents & POLLNVAL) return -1;  // no standard input at all
+  // Readable, or hung up (end of input): either way the read does not block.
+  ssize_t n = read(input, buffer, size_t(capacity));
+  if (n < 0) return errno == EINTR || errno == EAGAIN ? 0 : -1;
+  return n == 0 ? -1 : i32(n);
+}
+
+i32 ReadInput(InputHandle input, char* buffer, i32 capacity) {
+  for (;;) {
+    ssize_t n = read(input, buffer, size_t(capacity));
+    if (n > 0) return i32(n);
+    if (n == 0) return -1;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      // A descriptor left non-blocking by the parent: wait for it instead.
+      pollfd fd{input, POLLIN, 0};
+      poll(&fd, 1, -1);
+    } else if (errno != EINTR) {
+      return -1;
+    }
+  }
 }
 
 u32 TickCount() {

@@ -1,12 +1,29 @@
-// The only place that talks to the operating system: standard input polling,
-// the millisecond clock and unbuffered standard streams.
+// The only place that talks to the operating system: reading standard input
+// with and without waiting, the millisecond clock and unbuffered standard streams.
 #pragma once
 
 #include "base/types.h"
 
-// Whether at least one byte is waiting on standard input (a failing query
-// counts as "waiting", so the caller's read decides).
-bool InputWaiting();
+// Standard input as the operating system names it: a file descriptor, or a
+// handle on Windows (a HANDLE is a pointer).
+#ifdef _WIN32
+using InputHandle = void*;
+#else
+using InputHandle = int;
+#endif
+
+// The process's standard input, prepared for reading (a Windows console stops
+// queueing mouse and window events).
+InputHandle StandardInput();
+
+// Reads at most `capacity` bytes of what is already waiting on `input` without
+// ever blocking: the byte count, 0 when nothing is waiting, -1 at end of input.
+// An interactive console counts as waiting only once a line has been finished
+// with Enter.
+i32 ReadWaitingInput(InputHandle input, char* buffer, i32 capacity);
+
+// Blocks until at least one byte arrives: the byte count, or -1 at end of input.
+i32 ReadInput(InputHandle input, char* buffer, i32 capacity);
 
 // Milliseconds from an arbitrary origin; wraps after about 49.7 days, so
 // elapsed times are signed 32-bit differences of two samples.
@@ -15,8 +32,8 @@ u32 TickCount();
 // Elapsed milliseconds from `since` to `now`, correct across the wrap.
 inline i32 ElapsedMs(u32 now, u32 since) { return i32(now - since); }
 
-// Makes standard input and output unbuffered: the input poll counts the bytes
-// waiting in the pipe itself, so no unread input may sit in a library buffer.
+// Makes standard input and output unbuffered: input is read with the system
+// calls above, so no unread input may sit in a library buffer.
 void SetUnbufferedStreams();
 
 // Peak resident memory of the process in kilobytes (0 where unknown); for the

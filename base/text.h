@@ -3,9 +3,6 @@
 
 #include "base/types.h"
 
-// Buffer for one command line; longer lines are read in pieces.
-constexpr int LineBufferSize = 65536;
-
 // Decimal value at text: leading blanks skipped, optional sign, digits up to
 // the first non-digit; 0 when there are none. Saturates at the i32 range so
 // a huge number cannot overflow.

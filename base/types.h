@@ -1,7 +1,7 @@
 // The bottom layer, base/: what every other layer uses and that knows no
 // chess: these fixed-size types, printing to the GUI (output.h), the platform
-// layer (platform.h) and small text helpers (text.h). It includes nothing of
-// the engine's own.
+// layer (platform.h), the reader of standard input (input.h) and small text
+// helpers (text.h). It includes nothing of the engine's own.
 #pragma once
 
 #include <cstdint>

@@ -118,6 +118,7 @@ void HandleGo(const char* args, Position* pos, EngineState* engine) {
     return;
   }
 
+  engine->untilStopped = limits.infinite || limits.ponder;
   RootSearch(engine, pos, &limits);
 
   const PlyRecord* root = &engine->plies[0];

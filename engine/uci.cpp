@@ -160,14 +160,5 @@ void HandleCommand(const char* line, OptionTable* options, Position* pos, Engine
 }
 
 void UciLoop(OptionTable* options, Position* pos, EngineState* engine) {
-  char line[LineBufferSize];
-  while (std::fgets(line, sizeof line, stdin) != nullptr) {
-    // GUIs on Windows may end lines with CR LF; treat the pair as one newline.
-    size_t length = std::strlen(line);
-    if (length >= 2 && line[length - 2] == '\r' && line[length - 1] == '\n') {
-      line[length - 2] = '\n';
-      line[length - 1] = '\0';
-    }
-    HandleCommand(line, options, pos, engine);
-  }
+  while (const char* line = NextLine(&engine->input)) HandleCommand(line, options, pos, engine);
 }

@@ -115,7 +115,6 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
   engine->selDepth = 0;
   engine->previousScore = engine->lastScore = 0;
   engine->scoreDropped = engine->rootResearch = engine->laterRootMove = 0;
-  engine->stopPending = 0;
   engine->searchState = (engine->maxDepth != 0 || engine->nodeLimit != 0 || engine->moveTime != 0 ||
                          limits->ponder || limits->infinite)
                             ? 3
@@ -255,7 +254,6 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
     }
 
     // 11. Whether another iteration is worth starting.
-    if (engine->stopPending) break;
     if (engine->searchState == 1 && iteration > 3) {
       if (engine->mateDepthSum > 6 || engine->rootMoveCount == 1) break;
       engine->lastTick = TickCount();
@@ -273,5 +271,5 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
   // An infinite or ponder search that ran out of depth waits for the GUI.
   if (!stopped && (limits->infinite || limits->ponder) && engine->iterationDepth >= MaxPly &&
       (engine->searchState & 2) && engine->nodeLimit == 0)
-    ReleaseWait();
+    ReleaseWait(engine);
 }

@@ -9,22 +9,45 @@
 #include "board/board.h"
 #include "search/state.h"
 
-void PollInput(EngineState* engine) {
-  if (engine->ignoreInput || !InputWaiting()) return;
-  char line[512];
-  if (std::fgets(line, sizeof line, stdin) == nullptr || Contains(line, "quit")) std::exit(0);
-  if (Contains(line, "stop")) {
-    // The first iteration always completes so that there is a move to play;
-    // a stop read before then takes effect as soon as it has.
-    if (engine->iterationDepth >= 2)
+namespace {
+
+// Acts on the whole lines held that the search has not looked at yet.
+void HandleSearchInput(EngineState* engine) {
+  InputReader* in = &engine->input;
+  const char* line;
+  for (i32 size; (size = PendingLine(in, &line)) > 0;) {
+    if (LineStartsWith(line, size, "quit")) std::exit(0);
+    if (in->held) {
+      KeepLine(in, size);
+    } else if (LineStartsWith(line, size, "stop")) {
+      ConsumeLine(in, size);
       engine->searchState = 0;
-    else
-      engine->stopPending = 1;
-    return;
+      // What follows comes after the answer ("isready" included).
+      in->held = 1;
+    } else if (LineStartsWith(line, size, "ponderhit")) {
+      ConsumeLine(in, size);
+      if (engine->searchState != 0) engine->searchState = 1;
+      engine->untilStopped = 0;
+    } else if (LineStartsWith(line, size, "isready")) {
+      // GUIs wait for this answer even while the engine thinks.
+      ConsumeLine(in, size);
+      Print("readyok\n");
+    } else {
+      KeepLine(in, size);
+      // A new search's "stop" or "ponderhit" must not end this one.
+      if (LineStartsWith(line, size, "go")) in->held = 1;
+    }
   }
-  if (Contains(line, "ponderhit")) engine->searchState = 1;
-  // GUIs wait for this answer even while the engine thinks.
-  if (Contains(line, "isready")) Print("readyok\n");
+  // Nobody is left to stop a search that waits for the GUI.
+  if (in->ended && engine->untilStopped && (engine->searchState & 2)) engine->searchState = 0;
+}
+
+}  // namespace
+
+void PollInput(EngineState* engine) {
+  if (engine->ignoreInput || engine->searchState == 0) return;
+  ReadWaiting(&engine->input);
+  HandleSearchInput(engine);
 }
 
 i32 NodesPerSecond(u64 nodes, i32 elapsedMs) {
@@ -43,17 +66,23 @@ void PeriodicCheck(EngineState* engine) {
     Print("info time %d nodes %" PRIu64 " nps %d\n", elapsed, engine->nodes,
           NodesPerSecond(engine->nodes, elapsed));
   }
-  if (engine->stopPending && engine->iterationDepth >= 2) engine->searchState = 0;
+  // The hard limits end the search wherever it is, the first iteration
+  // included: the root then answers with the best move it knows.
   if (engine->searchState == 1) {
-    if (engine->iterationDepth >= 2 && elapsed >= engine->maximumTime) engine->searchState = 0;
+    if (elapsed >= engine->maximumTime) engine->searchState = 0;
     if (engine->iterationDepth >= 4 && elapsed >= engine->allocatedTime + engine->extraTime &&
         engine->laterRootMove && !engine->scoreDropped && !engine->rootResearch)
       engine->searchState = 0;
   } else {
-    if (engine->moveTime != 0 && engine->iterationDepth >= 2 && elapsed >= engine->moveTime)
-      engine->searchState = 0;
-    if (engine->nodeLimit != 0 && engine->iterationDepth >= 3 && engine->nodes >= u64(engine->nodeLimit))
-      engine->searchState = 0;
+    if (engine->moveTime != 0 && elapsed >= engine->moveTime) engine->searchState = 0;
+    if (engine->nodeLimit != 0) {
+      if (engine->nodes >= u64(engine->nodeLimit)) {
+        engine->searchState = 0;
+      } else if (u64(engine->nodeLimit) - engine->nodes <= u64(engine->pollCountdown)) {
+        // The next check falls on the node that reaches the limit.
+        engine->pollCountdown = i32(u64(engine->nodeLimit) - engine->nodes) - 1;
+      }
+    }
   }
 }
 
@@ -87,11 +116,12 @@ void PrintPvLines(EngineState* engine) {
   }
 }
 
-void ReleaseWait() {
-  char line[LineBufferSize];
-  while (std::fgets(line, sizeof line, stdin) != nullptr) {
-    if (Contains(line, "ponderhit") || Contains(line, "stop")) return;
-    if (Contains(line, "quit")) std::exit(0);
-    if (Contains(line, "isready")) Print("readyok\n");
+void ReleaseWait(EngineState* engine) {
+  if (engine->ignoreInput) return;
+  for (;;) {
+    HandleSearchInput(engine);
+    // Released by "stop" or "ponderhit", or by the end of input.
+    if (engine->searchState != 3 || engine->input.ended) return;
+    if (!ReadMore(&engine->input)) return;
   }
 }

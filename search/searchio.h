@@ -6,9 +6,11 @@
 
 struct EngineState;
 
-// Reads a waiting command, if any: "quit" or end of input ends the process,
-// "stop" stops the search (remembered while the first iteration runs),
-// "ponderhit" switches to clock control, "isready" is answered at once.
+// Reads the input already waiting, without blocking, and acts on each whole
+// line in order: "quit" ends the process, "stop" stops the search, "ponderhit"
+// switches to clock control, "isready" is answered at once; every other line
+// (and every line after a "stop" or a "go") is left for the command loop. At
+// the end of input an infinite or ponder search stops; others run to their limits.
 void PollInput(EngineState* engine);
 // Samples the clock, prints the periodic hashfull/nodes line and applies the
 // time and node limits.
@@ -16,8 +18,9 @@ void PeriodicCheck(EngineState* engine);
 // Prints the current multi-PV lines.
 void PrintPvLines(EngineState* engine);
 // Holds back "bestmove" of an infinite or ponder search until the GUI sends
-// "stop" or "ponderhit" (or input ends); "quit" ends the process.
-void ReleaseWait();
+// "stop" or "ponderhit" (or input ends); "quit" ends the process. Other lines
+// wait for the command loop as in PollInput.
+void ReleaseWait(EngineState* engine);
 
 // Nodes per second over a time in milliseconds (at least 128 ms).
 i32 NodesPerSecond(u64 nodes, i32 elapsedMs);

@@ -60,6 +60,7 @@ bool AllocateEngine(EngineState* engine) {
     engine->pvSlot[k] = k;
   }
   engine->noMoveSentinel = NoMove;
+  InitInputReader(&engine->input, StandardInput());
   engine->multiPv = engine->multiPvOption = 1;
   engine->rateOfPlay = engine->rateOfPlayOption = 1;
   SetSearchParameters(engine);

@@ -2,6 +2,7 @@
 // and passed by pointer to every subsystem.
 #pragma once
 
+#include "base/input.h"
 #include "search/records.h"
 
 struct EvalWeights;
@@ -93,13 +94,16 @@ struct EngineState {
   // whoever constructs it; its shelter tables follow the weights in use.
   PawnHashTable* pawnTable;
   u8 infoEnabled;
-  // A "stop" read while the first iteration runs; honoured once it completes.
-  u8 stopPending;
+  // "go infinite" or "go ponder" before its "ponderhit": only the GUI ends it,
+  // so the end of input stops it.
+  u8 untilStopped;
   // The last "position" command set up a position (a refused FEN does not).
   u8 positionValid;
   // Tools and tests that search without a GUI set this so that the search
   // never reads (or ends at the end of) their standard input.
   u8 ignoreInput;
+  // Standard input, shared by the command loop and the search.
+  InputReader input;
 };
 
 // Builds the engine object in its start-up state: parameters, statistics, a

@@ -58,8 +58,9 @@ class EnginePipe {
     if (fromEngine_ >= 0) close(fromEngine_);
   }
 
-  void Send(const std::string& line) {
-    std::string text = line + "\n";
+  void Send(const std::string& line) { SendRaw(line + "\n"); }
+  // Exactly these bytes, in one write.
+  void SendRaw(const std::string& text) {
     ssize_t ignored = write(toEngine_, text.data(), text.size());
     (void)ignored;
   }

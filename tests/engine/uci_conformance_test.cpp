@@ -153,12 +153,103 @@ TEST_F(Conformance, QuitDuringASearchEndsWithoutBestmove) {
   EXPECT_FALSE(Saw("bestmove"));
 }
 
-TEST_F(Conformance, EndOfInputDuringASearchEndsTheProcess) {
+TEST_F(Conformance, EndOfInputStillGetsAnAnswer) {
+  // An infinite search stops at once, answers and the process ends.
   engine.Send("position startpos");
   engine.Send("go infinite");
   EXPECT_FALSE(engine.WaitFor("bestmove", 300));
   engine.CloseInput();
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line));
+  EXPECT_TRUE(IsLegalAfter(StartFen, {}, Split(line).at(1))) << line;
   EXPECT_EQ(engine.WaitExit(2000), 0);
+}
+
+TEST_F(Conformance, EndOfInputLetsFixedSearchesRunToTheirLimits) {
+  // Everything sent before the end runs, in order, each search to its limit.
+  engine.SendRaw(
+      "position startpos\ngo depth 8\nposition startpos moves e2e4\ngo nodes 20000\n"
+      "position startpos moves e2e4 e7e5\ngo movetime 200\nisready");
+  engine.CloseInput();
+  std::string first, second, third;
+  ASSERT_TRUE(engine.WaitFor("bestmove", 10000, &first));
+  EXPECT_TRUE(Saw("info depth 6"));
+  ASSERT_TRUE(engine.WaitFor("bestmove", 10000, &second));
+  ASSERT_TRUE(engine.WaitFor("bestmove", 10000, &third));
+  EXPECT_TRUE(IsLegalAfter(StartFen, {}, Split(first).at(1))) << first;
+  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4"}, Split(second).at(1))) << second;
+  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4", "e7e5"}, Split(third).at(1))) << third;
+  // The last search answers the "isready" read while it runs.
+  EXPECT_TRUE(Saw("readyok") || engine.WaitFor("readyok", 2000));
+  EXPECT_EQ(engine.WaitExit(2000), 0);
+}
+
+TEST_F(Conformance, CommandsPipelinedAfterStopAreKept) {
+  // Two root moves: the stop is almost surely read inside the tree, where the
+  // search once polled again after it and lost the next line.
+  engine.Send("position startpos");
+  engine.Send("go infinite searchmoves e2e4 d2d4");
+  EXPECT_FALSE(engine.WaitFor("bestmove", 300));
+  engine.SendRaw("stop\nposition startpos moves e2e4\ngo depth 4\n");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line));
+  ASSERT_TRUE(engine.WaitFor("bestmove", 5000, &line));
+  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4"}, Split(line).at(1))) << line;
+
+  engine.Send("go infinite searchmoves e7e5 c7c5");
+  EXPECT_FALSE(engine.WaitFor("bestmove", 300));
+  engine.SendRaw("stop\nisready\nposition startpos moves e2e4 e7e5\ngo depth 4\nisready\n");
+  ASSERT_TRUE(engine.ReadLine(&line, 2000));
+  while (line.rfind("info", 0) == 0) ASSERT_TRUE(engine.ReadLine(&line, 2000));
+  // "isready" after "stop" is answered after the answer it waited for.
+  EXPECT_EQ(line.rfind("bestmove", 0), 0u) << line;
+  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4"}, Split(line).at(1))) << line;
+  ASSERT_TRUE(engine.ReadLine(&line, 2000));
+  EXPECT_EQ(line, "readyok");
+  ASSERT_TRUE(engine.WaitFor("bestmove", 5000, &line));
+  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4", "e7e5"}, Split(line).at(1))) << line;
+  EXPECT_TRUE(engine.WaitFor("readyok", 2000));
+}
+
+TEST_F(Conformance, APartialLineNeverHoldsUpTheSearch) {
+  engine.Send("position startpos");
+  engine.Send("go movetime 300");
+  engine.SendRaw("isre");
+  std::string line;
+  ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line));
+  engine.SendRaw("ady\n");
+  EXPECT_TRUE(engine.WaitFor("readyok", 2000));
+  // A whole session written one byte at a time.
+  std::string session = "position startpos moves e2e4\ngo infinite\nisready\nstop\n";
+  for (char c : session) {
+    engine.SendRaw(std::string(1, c));
+    usleep(2000);
+  }
+  ASSERT_TRUE(engine.WaitFor("readyok", 2000));
+  ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line));
+  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4"}, Split(line).at(1))) << line;
+}
+
+TEST_F(Conformance, StopLimitsAndTheClockEndTheFirstIteration) {
+  // A crowded position whose first iteration alone takes minutes.
+  const std::string fen = "rnb1kbRr/rBppprp1/rqqQQnqq/pprnBBPp/bpBpQBBP/NPPQqNBb/PP2PPQp/R1BKnRRQ w Kq - 0 1";
+  engine.Send("position fen " + fen);
+  const char* const searches[] = {"go infinite", "go wtime 2597 btime 2861 winc 10 binc 10", "go nodes 5000",
+                                  "go movetime 200"};
+  for (const char* go : searches) {
+    auto start = std::chrono::steady_clock::now();
+    engine.Send(go);
+    if (std::string(go) == "go infinite") {
+      EXPECT_FALSE(engine.WaitFor("bestmove", 300));
+      engine.Send("stop");
+    }
+    std::string line;
+    ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line)) << go;
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                  .count();
+    EXPECT_LT(ms, 1500) << go;
+    EXPECT_TRUE(IsLegalAfter(fen, {}, Split(line).at(1))) << go << ": " << line;
+  }
 }
 
 TEST_F(Conformance, PonderhitSwitchesToTheClock) {

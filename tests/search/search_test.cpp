@@ -259,6 +259,10 @@ TEST_F(SearchTest, RootTerminatesWithOutOfRangeTableScores) {
   limits = SearchLimits{};
   limits.depth = 5;
   RootSearch(&engine, &pos, &limits);
+  // The iterations ran and searched: without them the first root move alone
+  // would pass the checks below.
+  EXPECT_GT(engine.nodes, 1000u);
+  EXPECT_GE(engine.iterationDepth, 4);
   EXPECT_GE(engine.plies[0].pvCount, 1u);
   EXPECT_NE(FindLegalMove(&pos, MoveToText(engine.plies[0].pv[0]).text), NoMove);
 }

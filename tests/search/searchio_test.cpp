@@ -87,12 +87,12 @@ TEST_F(SearchIoTest, ClockRules) {
   engine.searchState = 1;
   engine.maximumTime = 1000;
   engine.allocatedTime = 400;
-  // The first iteration always completes.
+  // The hard limit ends even the first iteration.
   engine.iterationDepth = 1;
-  StartedAgo(5000);
+  StartedAgo(900);
   PeriodicCheck(&engine);
   EXPECT_EQ(engine.searchState, 1);
-  engine.iterationDepth = 2;
+  StartedAgo(1000);
   PeriodicCheck(&engine);
   EXPECT_EQ(engine.searchState, 0);
 
@@ -120,37 +120,36 @@ TEST_F(SearchIoTest, ClockRules) {
 }
 
 TEST_F(SearchIoTest, FixedLimitRules) {
+  // Move time and node limits end the first iteration too.
   engine.searchState = 3;
   engine.moveTime = 300;
   engine.iterationDepth = 1;
-  StartedAgo(400);
+  StartedAgo(250);
   PeriodicCheck(&engine);
   EXPECT_EQ(engine.searchState, 3);
-  engine.iterationDepth = 2;
+  StartedAgo(300);
   PeriodicCheck(&engine);
   EXPECT_EQ(engine.searchState, 0);
 
   engine.searchState = 3;
   engine.moveTime = 0;
   engine.nodeLimit = 1000;
-  engine.nodes = 5000;
-  engine.iterationDepth = 2;
-  PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, 3);
-  engine.iterationDepth = 3;
+  engine.nodes = 1000;
   PeriodicCheck(&engine);
   EXPECT_EQ(engine.searchState, 0);
 
-  // A stop read during the first iteration takes effect once it is over.
+  // Short of the limit, the next check is moved onto the node that reaches it.
   engine.searchState = 3;
-  engine.nodeLimit = 0;
-  engine.stopPending = 1;
-  engine.iterationDepth = 1;
+  engine.nodeLimit = 5000;
+  engine.nodes = 4200;
+  engine.pollCountdown = 1000;
   PeriodicCheck(&engine);
   EXPECT_EQ(engine.searchState, 3);
-  engine.iterationDepth = 2;
+  EXPECT_EQ(engine.pollCountdown, 799);
+  engine.nodes = 1000;
+  engine.pollCountdown = 1000;
   PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, 0);
+  EXPECT_EQ(engine.pollCountdown, 1000);
 }
 
 TEST_F(SearchIoTest, PeriodicInfoLineAtMostOncePerSecond) {
