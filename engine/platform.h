@@ -19,6 +19,10 @@ inline i32 ElapsedMs(u32 now, u32 since) { return i32(now - since); }
 // waiting in the pipe itself, so no unread input may sit in a library buffer.
 void SetUnbufferedStreams();
 
+// The folder holding the running executable, without a trailing separator;
+// false where it cannot be told.
+bool ExecutableDirectory(char* out, int capacity);
+
 // Peak resident memory of the process in kilobytes (0 where unknown); for the
 // developer tools' reports.
 u64 PeakMemoryKb();

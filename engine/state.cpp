@@ -63,6 +63,7 @@ bool ConstructEngine(EngineState* engine, const char* parameterFile) {
   engine->noMoveSentinel = NoMove;
   engine->multiPv = engine->multiPvOption = 1;
   engine->rateOfPlay = engine->rateOfPlayOption = 1;
+  engine->moveOverhead = DefaultMoveOverhead;
   SetSearchParameters(engine);
   engine->hashSizeMb = DefaultHashMb;
   if (!AllocateTable(&engine->tt, DefaultHashMb)) return false;
@@ -73,7 +74,7 @@ bool ConstructEngine(EngineState* engine, const char* parameterFile) {
   ResetPlies(engine);
   engine->personality = 0;
   if (parameterFile != nullptr)
-    LoadParameters(engine->weights, parameterFile);
+    LoadParameters(engine->weights, parameterFile, &engine->parameterReport);
   else
     LoadEmbeddedParameters(engine->weights);
   return true;

@@ -2,12 +2,15 @@
 // and passed by pointer to every subsystem.
 #pragma once
 
+#include "engine/parameters.h"
 #include "search/records.h"
 
 struct EvalWeights;
 struct PawnHashTable;
 
 constexpr int MaxMultiPv = 16;
+constexpr i32 DefaultMoveOverhead = 10;  // ms, the "Move Overhead" option's default
+constexpr i32 MaxMoveOverhead = 5000;
 
 struct EngineState {
   PlyRecord* plies;      // 64 records, allocated once
@@ -100,6 +103,11 @@ struct EngineState {
   // Tools and tests that search without a GUI set this so that the search
   // never reads (or ends at the end of) their standard input.
   u8 ignoreInput;
+  // Milliseconds of transmission lag taken off the clock before the time
+  // allocation ("Move Overhead").
+  i32 moveOverhead;
+  // What became of the parameter file, for the report after the first "uci".
+  ParameterReport parameterReport;
 };
 
 // Builds the engine object in its start-up state: parameters, statistics, a

@@ -6,7 +6,7 @@
 struct EngineState;
 
 constexpr int OptionTextSize = 128;
-constexpr int MaxOptions = 8;
+constexpr int MaxOptions = 9;
 constexpr int LineBufferSize = 65536;  // longer lines are read in pieces
 
 enum OptionType : i32 {
@@ -32,7 +32,7 @@ struct OptionTable {
   OptionEntry entries[MaxOptions];
 };
 
-// Puts the eight options back to their defaults.
+// Puts the options back to their defaults.
 void RegisterOptions(OptionTable* options);
 // Re-reads every option value into the engine state (and resizes the table).
 void ApplyOptions(const OptionTable* options, EngineState* engine);
