@@ -62,7 +62,6 @@ bool RunBench(EngineState* engine, int depth, BenchSink progress, BenchResult* r
                 engine->pawnTable->probes);
   progress(line);
 
-  ResetSearchState(engine);
   ResizeTable(engine, savedHash);
   engine->multiPv = savedMultiPv;
   engine->ignoreInput = savedIgnoreInput;

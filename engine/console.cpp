@@ -132,6 +132,7 @@ void ShowBench(const char* args, EngineState* engine) {
   }
   BenchResult result{};
   RunBench(engine, depth, [](const char* line) { Print("%s\n", line); }, &result);
+  ResetSearchState(engine);  // the game goes on from a fresh state, not the bench's
   Print("Bench: %" PRIu64 " nodes %" PRIu64 " nps\n", result.nodes, result.nps);
 }
 

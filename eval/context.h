@@ -63,8 +63,9 @@ void KingSafety(EvalContext* ctx, int colour);
 // from the first-stage sums, White's view, without the material correction.
 i32 RookEndingScore(const EvalContext* ctx);
 
-// Adds colour's trapped-bishop and blocked-rook patterns to the sums.
-void AddFixedPatterns(EvalContext* ctx, int colour);
+// Adds the trapped-bishop and blocked-rook patterns to the sums; with
+// `shares`, also each colour's part in its own view ([colour][phase]).
+void AddFixedPatterns(EvalContext* ctx, i32 (*shares)[2] = nullptr);
 
 // Counts one piece of `attacker` whose attack set reaches the enemy king's
 // neighbours, with its shelter weights.

@@ -55,7 +55,7 @@ inline void Mark(Tracer* t, const EvalContext* ctx, int term, int c) {
 // Records the enemy units each colour's pawns attack. A pawn pinned along a
 // rank or file attacks nothing; one pinned along a diagonal only threatens
 // what it could capture without leaving the ray.
-void AddPawnHits(EvalContext* ctx) {
+inline __attribute__((always_inline)) void AddPawnHits(EvalContext* ctx) {
   const Position* pos = ctx->pos;
   const u64 pawns = pos->pieces[Pawn];
   for (int c = White; c <= Black; ++c) {
@@ -74,7 +74,7 @@ void AddPawnHits(EvalContext* ctx) {
 
 // Turns the hits into threats (an attacked unit the enemy does not defend at
 // all) and scores the difference of threatened units between the colours.
-void AddThreatBalance(EvalContext* ctx) {
+inline __attribute__((always_inline)) void AddThreatBalance(EvalContext* ctx) {
   const Position* pos = ctx->pos;
   PlyRecord* ply = ctx->ply;
   for (int c = White; c <= Black; ++c) {
@@ -166,9 +166,13 @@ i32 SecondStage(const Position* pos, EvalContext* ctx, Tracer* t) {
   }
 
   // 9. Fixed patterns.
-  for (int c = White; c <= Black; ++c) {
-    AddFixedPatterns(ctx, c);
-    Mark<Trace>(t, ctx, TermPatterns, c);
+  if constexpr (Trace) {
+    AddFixedPatterns(ctx, t->out->parts[TermPatterns]);
+    t->out->computed[TermPatterns] = 1;
+    t->opening = ctx->opening;
+    t->endgame = ctx->endgame;
+  } else {
+    AddFixedPatterns(ctx);
   }
 
   // 10. One bishop a side on squares of different colours: drawish.
