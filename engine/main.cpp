@@ -62,7 +62,8 @@ void PrintHelp() {
   char dir[1024];
   if (ExecutableDirectory(dir, sizeof dir)) {
     Print("  2. the executable's folder: %s\n", dir);
-    Print("  3. the installed data folder: %s/../share/tarvo\n", dir);
+    Print("  3. the installed data folder: %s%c..%cshare%ctarvo\n", dir, PathSeparator, PathSeparator,
+          PathSeparator);
   } else {
     Print("  2. the executable's folder\n  3. the installed data folder (../share/tarvo from there)\n");
   }

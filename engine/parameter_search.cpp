@@ -28,7 +28,8 @@ bool CandidateFolders(char (*folders)[1024]) {
   char dir[1024];
   if (!ExecutableDirectory(dir, sizeof dir)) return false;
   const int a = std::snprintf(folders[0], 1024, "%s", dir);
-  const int b = std::snprintf(folders[1], 1024, "%s/../share/tarvo", dir);
+  const char sep = PathSeparator;
+  const int b = std::snprintf(folders[1], 1024, "%s%c..%cshare%ctarvo", dir, sep, sep, sep);
   return a > 0 && a < 1024 && b > 0 && b < 1024;
 }
 
@@ -41,7 +42,7 @@ bool FindParameterFile(char* path, int capacity) {
   if (!CandidateFolders(folders)) return false;
   for (const auto& folder : folders) {
     char candidate[1200];
-    const int length = std::snprintf(candidate, sizeof candidate, "%s/%s", folder, FileName);
+    const int length = std::snprintf(candidate, sizeof candidate, "%s%c%s", folder, PathSeparator, FileName);
     if (length > 0 && length < int(sizeof candidate) && length < capacity && Exists(candidate)) {
       std::snprintf(path, size_t(capacity), "%s", candidate);
       return true;

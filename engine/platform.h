@@ -19,6 +19,13 @@ inline i32 ElapsedMs(u32 now, u32 since) { return i32(now - since); }
 // waiting in the pipe itself, so no unread input may sit in a library buffer.
 void SetUnbufferedStreams();
 
+// Separator of the folders in a path, as the system prints it.
+#ifdef _WIN32
+constexpr char PathSeparator = '\\';
+#else
+constexpr char PathSeparator = '/';
+#endif
+
 // The folder holding the running executable, without a trailing separator;
 // false where it cannot be told.
 bool ExecutableDirectory(char* out, int capacity);
