@@ -24,7 +24,8 @@ using BenchSink = void (*)(const char* line);
 // Runs the bench on the engine's weights, sending a line per position and a
 // summary to `progress`. The search runs with one line, a 16 MB table and no
 // input reading; the engine's own settings are restored afterwards (the
-// table keeps what the bench stored unless the Hash size differed). False when a bench position is refused (a broken build).
+// table keeps what the bench stored unless the Hash size differed). False when a bench position is refused (a
+// broken build).
 bool RunBench(EngineState* engine, int depth, BenchSink progress, BenchResult* result);
 
 // The command-line bench (`tarvo bench`, tarvo-bench): a fresh engine on the

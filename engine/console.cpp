@@ -16,11 +16,12 @@ namespace {
 constexpr int MaxPerftDepth = 32;
 constexpr int MaxEchoedWord = 40;  // an unknown word is quoted up to this length
 
-const char PieceLetters[2][8] = {{' ', 'P', 'N', 'B', 'R', 'Q', 'K', ' '}, {' ', 'p', 'n', 'b', 'r', 'q', 'k', ' '}};
+const char PieceLetters[2][8] = {{' ', 'P', 'N', 'B', 'R', 'Q', 'K', ' '},
+                                 {' ', 'p', 'n', 'b', 'r', 'q', 'k', ' '}};
 
 const char* const TermNames[EvalTermCount] = {
-    "Material",         "Piece squares",  "Pawn structure", "Pawns near enemy king", "Mobility and pieces",
-    "King safety",      "Passed pawns",   "Threats",        "Trapped and blocked"};
+    "Material",    "Piece squares", "Pawn structure", "Pawns near enemy king", "Mobility and pieces",
+    "King safety", "Passed pawns",  "Threats",        "Trapped and blocked"};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -52,7 +53,8 @@ void ShowBoard(const Position* pos) {
     for (int file = 0; file < 8; ++file) {
       const int sq = MakeSquare(file, rank);
       const int colour = (pos->colours[Black] >> sq) & 1;
-      length += std::snprintf(row + length, sizeof row - size_t(length), " | %c", PieceLetters[colour][pos->board[sq]]);
+      length += std::snprintf(row + length, sizeof row - size_t(length), " | %c",
+                              PieceLetters[colour][pos->board[sq]]);
     }
     Print("%s | %d\n%s", row, rank + 1, rule);
   }
@@ -67,7 +69,8 @@ void ShowBoard(const Position* pos) {
   int length = 0;
   for (u64 rest = checkers; rest;) {
     const int sq = PopLowest(&rest);
-    length += std::snprintf(list + length, sizeof list - size_t(length), " %c%d", 'a' + FileOf(sq), RankOf(sq) + 1);
+    length +=
+        std::snprintf(list + length, sizeof list - size_t(length), " %c%d", 'a' + FileOf(sq), RankOf(sq) + 1);
   }
   Print("Checkers:%s\n", checkers ? list : " none");
 }
@@ -131,7 +134,8 @@ void ShowBench(const char* args, EngineState* engine) {
     }
   }
   BenchResult result{};
-  RunBench(engine, depth, [](const char* line) { Print("%s\n", line); }, &result);
+  RunBench(
+      engine, depth, [](const char* line) { Print("%s\n", line); }, &result);
   ResetSearchState(engine);  // the game goes on from a fresh state, not the bench's
   Print("Bench: %" PRIu64 " nodes %" PRIu64 " nps\n", result.nodes, result.nps);
 }

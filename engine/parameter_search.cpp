@@ -64,8 +64,8 @@ void ReportParameters(ParameterReport* report) {
   if (report->source == ParametersMissing) {
     char folders[2][1024];
     if (CandidateFolders(folders))
-      Print("info string no %s in the working directory, in %s or in %s: using the built-in values\n", FileName,
-            folders[0], folders[1]);
+      Print("info string no %s in the working directory, in %s or in %s: using the built-in values\n",
+            FileName, folders[0], folders[1]);
     else
       Print("info string no %s in the working directory: using the built-in values\n", FileName);
   } else if (report->source == ParametersUnreadable) {
@@ -75,17 +75,20 @@ void ReportParameters(ParameterReport* report) {
   } else {
     Print("info string parameters read from %s\n", name);
     if (report->numbers > ParameterCount)
-      Print("info string warning: %s holds %d numbers where %d are expected; the rest are ignored (an "
-            "exponent such as 1e3 is read as two numbers)\n",
-            name, report->numbers, ParameterCount);
+      Print(
+          "info string warning: %s holds %d numbers where %d are expected; the rest are ignored (an "
+          "exponent such as 1e3 is read as two numbers)\n",
+          name, report->numbers, ParameterCount);
     if (report->exponents > 0)
-      Print("info string warning: %s has %d number%s written with an exponent; its digits are read again as "
-            "the next number, which moves every later weight by one\n",
-            name, report->exponents, report->exponents == 1 ? "" : "s");
+      Print(
+          "info string warning: %s has %d number%s written with an exponent; its digits are read again as "
+          "the next number, which moves every later weight by one\n",
+          name, report->exponents, report->exponents == 1 ? "" : "s");
     if (report->numbers < ParameterCount)
-      Print("info string warning: %s holds only %d numbers; the last %d were completed from the built-in "
-            "values\n",
-            name, report->numbers, ParameterCount - report->numbers);
+      Print(
+          "info string warning: %s holds only %d numbers; the last %d were completed from the built-in "
+          "values\n",
+          name, report->numbers, ParameterCount - report->numbers);
   }
   if (report->dumpFailed)
     Print("info string could not write PERSON INIT.txt in the working directory; playing on without it\n");

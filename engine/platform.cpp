@@ -55,11 +55,11 @@ u64 PeakMemoryKb() {
 
 #else
 #include <poll.h>
+#include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <sys/resource.h>
-#include <time.h>
 
 bool InputWaiting() {
   pollfd fd{0, POLLIN, 0};

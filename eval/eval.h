@@ -17,9 +17,9 @@ enum EvalTerm : int {
   TermKingZonePawns,  // undefended pawns next to the enemy king
   TermPieces,         // mobility and placement of knights, bishops, rooks, queens
   TermKingSafety,
-  TermPassedPawns,    // what the pieces make of the passers, and pawn races
+  TermPassedPawns,  // what the pieces make of the passers, and pawn races
   TermThreats,
-  TermPatterns,       // trapped bishops and rooks shut in by their king
+  TermPatterns,  // trapped bishops and rooks shut in by their king
   EvalTermCount
 };
 

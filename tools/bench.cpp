@@ -5,11 +5,11 @@
 //
 // The last line is "Bench: <nodes> nodes <nps> nps"; with --expect the exit
 // status says whether the node count matched.
+#include "engine/bench.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-#include "engine/bench.h"
 
 namespace {
 

@@ -115,9 +115,9 @@ TEST_F(Console, EvalTableEndsWithTheScoreTheSearchSees) {
   const std::vector<std::string> lines = Lines(Run("eval"));
   ASSERT_GE(lines.size(), 16u);
   EXPECT_EQ(lines[0].substr(0, 4), "Term");
-  const char* const terms[] = {"Material",     "Piece squares", "Pawn structure", "Pawns near enemy king",
-                               "Mobility and pieces", "King safety", "Passed pawns", "Threats",
-                               "Trapped and blocked"};
+  const char* const terms[] = {
+      "Material",    "Piece squares", "Pawn structure", "Pawns near enemy king", "Mobility and pieces",
+      "King safety", "Passed pawns",  "Threats",        "Trapped and blocked"};
   for (int i = 0; i < 9; ++i) EXPECT_EQ(lines[3 + i].rfind(terms[i], 0), 0u) << lines[3 + i];
   EXPECT_NE(lines[4].find("|"), std::string::npos);
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Lazy exit: no"), lines.end());
@@ -150,7 +150,8 @@ TEST_F(Console, PerftPrintsWhatThePerftToolDividesInto) {
 }
 
 TEST_F(Console, WithoutAPositionTheCommandsSaySo) {
-  const std::string message = "info string no position: send \"position startpos\" or \"position fen ...\" first\n";
+  const std::string message =
+      "info string no position: send \"position startpos\" or \"position fen ...\" first\n";
   EXPECT_EQ(Run("d"), message);
   EXPECT_EQ(Run("eval"), message);
   EXPECT_EQ(Run("go perft 1"), message);

@@ -43,8 +43,8 @@ int CountOccurrences(const std::string& text, const std::string& needle) {
 
 // The engine's output from `dir` when the binary is `engine` (the built one
 // unless a copy is given), with arguments.
-RunResult RunIn(const std::string& dir, const std::string& input, const std::string& engine = TARVO_ENGINE_PATH,
-                const std::string& arguments = "") {
+RunResult RunIn(const std::string& dir, const std::string& input,
+                const std::string& engine = TARVO_ENGINE_PATH, const std::string& arguments = "") {
   {
     std::ofstream in(dir + "/input.txt", std::ios::binary);
     in << input;
@@ -141,17 +141,20 @@ class FileSearch : public ::testing::Test {
   }
   std::string Shipped() { return ReadFile(std::string(TARVO_SOURCE_DIR) + "/Parameters.txt"); }
   std::string Engine() { return root_ + "/bin/tarvo"; }
-  RunResult Run(const std::string& input = "uci\nuci\nisready\n") { return RunIn(root_ + "/work", input, Engine()); }
+  RunResult Run(const std::string& input = "uci\nuci\nisready\n") {
+    return RunIn(root_ + "/work", input, Engine());
+  }
 
   std::string root_;
 };
 
 TEST_F(FileSearch, NoFileAnywhere) {
   RunResult r = Run();
-  EXPECT_EQ(r.output.rfind("Error. Tarvo.exe and Parameters.txt should be in one folder\nid name Tarvo", 0), 0u);
+  EXPECT_EQ(r.output.rfind("Error. Tarvo.exe and Parameters.txt should be in one folder\nid name Tarvo", 0),
+            0u);
   const std::string bin = fs::canonical(root_ + "/bin").string();
-  EXPECT_EQ(ReportLine(r.output), "info string no Parameters.txt in the working directory, in " + bin + " or in " +
-                                      bin + "/../share/tarvo: using the built-in values");
+  EXPECT_EQ(ReportLine(r.output), "info string no Parameters.txt in the working directory, in " + bin +
+                                      " or in " + bin + "/../share/tarvo: using the built-in values");
   // One report, after the first "uci" only.
   EXPECT_EQ(CountOccurrences(r.output, "info string"), 1);
   EXPECT_FALSE(fs::exists(root_ + "/work/PERSON INIT.txt"));
@@ -162,7 +165,8 @@ TEST_F(FileSearch, TheFirstFoundIsRead) {
   Place("share/tarvo", Shipped());
   RunResult r = Run();
   EXPECT_EQ(r.output.find("Error."), std::string::npos);
-  EXPECT_EQ(ReportLine(r.output), "info string parameters read from " + bin + "/../share/tarvo/Parameters.txt");
+  EXPECT_EQ(ReportLine(r.output),
+            "info string parameters read from " + bin + "/../share/tarvo/Parameters.txt");
   // The dump goes to the working directory, as before.
   EXPECT_NE(ReadFile(root_ + "/work/PERSON INIT.txt").find("index = 125"), std::string::npos);
 
@@ -170,7 +174,8 @@ TEST_F(FileSearch, TheFirstFoundIsRead) {
   EXPECT_EQ(ReportLine(Run().output), "info string parameters read from " + bin + "/Parameters.txt");
 
   Place("work", Shipped());
-  EXPECT_EQ(ReportLine(Run().output), "info string parameters read from Parameters.txt in the working directory");
+  EXPECT_EQ(ReportLine(Run().output),
+            "info string parameters read from Parameters.txt in the working directory");
 }
 
 TEST_F(FileSearch, DamagedFilesAreNamed) {
@@ -180,8 +185,8 @@ TEST_F(FileSearch, DamagedFilesAreNamed) {
   for (int i = 1; i <= 130; ++i) text += std::to_string(i % 7) + "\n";
   Place("work", text);
   RunResult r = Run();
-  EXPECT_NE(r.output.find("uciok\ninfo string parameters read from " + name + "\ninfo string warning: " + name +
-                          " holds 130 numbers where 125 are expected"),
+  EXPECT_NE(r.output.find("uciok\ninfo string parameters read from " + name +
+                          "\ninfo string warning: " + name + " holds 130 numbers where 125 are expected"),
             std::string::npos)
       << r.output;
 
@@ -203,7 +208,8 @@ TEST_F(FileSearch, DamagedFilesAreNamed) {
   // A folder by the file's name cannot be read.
   fs::remove(root_ + "/work/Parameters.txt");
   fs::create_directory(root_ + "/work/Parameters.txt");
-  EXPECT_EQ(ReportLine(Run().output), "info string " + name + " could not be read: using the built-in values");
+  EXPECT_EQ(ReportLine(Run().output),
+            "info string " + name + " could not be read: using the built-in values");
 }
 
 TEST_F(FileSearch, AnUnwritableDumpIsReportedAndPlayGoesOn) {

@@ -41,12 +41,12 @@ PawnHashTable Breakdown::pawns;
 // with their own rules and both sides to move.
 std::vector<const char*> Positions() {
   std::vector<const char*> fens(std::begin(BenchPositions), std::end(BenchPositions));
-  fens.push_back("8/3b1k2/8/2p1p3/2P1P3/4B3/5K2/8 w - - 0 1");            // opposite bishops
+  fens.push_back("8/3b1k2/8/2p1p3/2P1P3/4B3/5K2/8 w - - 0 1");  // opposite bishops
   fens.push_back("8/3b1k2/8/2p1p3/2P1P3/4B3/5K2/8 b - - 0 1");
-  fens.push_back("8/5k2/8/2PR4/8/8/4r3/3K4 b - - 0 1");                   // single rooks
-  fens.push_back("4k3/8/8/1B6/8/8/8/4K3 b - - 0 1");                      // known draw
+  fens.push_back("8/5k2/8/2PR4/8/8/4r3/3K4 b - - 0 1");  // single rooks
+  fens.push_back("4k3/8/8/1B6/8/8/8/4K3 b - - 0 1");     // known draw
   fens.push_back("r1b1k2r/ppppqppp/2n2n2/8/1bB5/2N2N2/PPPQPPPP/R3K2R b KQkq - 0 1");
-  fens.push_back("6k1/1P3ppp/8/8/8/8/5PPP/6K1 w - - 0 1");                // a passer racing
+  fens.push_back("6k1/1P3ppp/8/8/8/8/5PPP/6K1 w - - 0 1");  // a passer racing
   return fens;
 }
 

@@ -12,8 +12,8 @@ struct Budget {
   i32 allocated, maximum, countdown;
 };
 
-Budget Allocate(int side, i32 wtime, i32 btime, i32 winc, i32 binc, i32 movestogo, bool ponder,
-                int rate = 1, i32 overhead = 0) {
+Budget Allocate(int side, i32 wtime, i32 btime, i32 winc, i32 binc, i32 movestogo, bool ponder, int rate = 1,
+                i32 overhead = 0) {
   static EngineState engine;
   static Position pos;
   std::memset(&engine, 0, sizeof engine);
