@@ -10,6 +10,8 @@ bool outputMuted = false;
 
 void SetOutputMuted(bool muted) { outputMuted = muted; }
 
+bool OutputMuted() { return outputMuted; }
+
 void Print(const char* format, ...) {
   if (outputMuted) return;
   char buffer[4096];

@@ -16,3 +16,5 @@ void Print(const char* format, ...) __attribute__((format(TARVO_PRINTF_FORMAT, 1
 
 // Silences Print (benchmarks and tests that drive whole searches).
 void SetOutputMuted(bool muted);
+// Whether Print is silenced.
+bool OutputMuted();

@@ -1,6 +1,7 @@
 #include "base/platform.h"
 
 #include <cstdio>
+#include <cstring>
 
 // Depths and converted weights are floats: x87 extended precision would make
 // a 32-bit build search differently from the 64-bit one.
@@ -76,6 +77,18 @@ i32 ReadInput(InputHandle handle, char* buffer, i32 capacity) {
 
 u32 TickCount() { return u32(GetTickCount()); }
 
+bool ExecutableDirectory(char* out, int capacity) {
+  char path[MAX_PATH * 2];
+  const DWORD length = GetModuleFileNameA(nullptr, path, DWORD(sizeof path));
+  if (length == 0 || length >= sizeof path) return false;
+  char* slash = nullptr;
+  for (char* p = path; *p; ++p)
+    if (*p == '\\' || *p == '/') slash = p;
+  if (slash == nullptr) return false;
+  *slash = '\0';
+  return std::snprintf(out, size_t(capacity), "%s", path) < capacity;
+}
+
 u64 PeakMemoryKb() {
   PROCESS_MEMORY_COUNTERS counters{};
   if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
@@ -122,6 +135,24 @@ u32 TickCount() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   return u32(u64(now.tv_sec) * 1000u + u64(now.tv_nsec) / 1000000u);
+}
+
+bool ExecutableDirectory(char* out, int capacity) {
+#ifdef __linux__
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return false;
+  path[length] = '\0';
+  char* slash = std::strrchr(path, '/');
+  if (slash == nullptr) return false;
+  const bool root = slash == path;
+  *slash = '\0';
+  return std::snprintf(out, size_t(capacity), "%s", root ? "/" : path) < capacity;
+#else
+  (void)out;
+  (void)capacity;
+  return false;
+#endif
 }
 
 u64 PeakMemoryKb() {

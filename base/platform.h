@@ -36,6 +36,17 @@ inline i32 ElapsedMs(u32 now, u32 since) { return i32(now - since); }
 // calls above, so no unread input may sit in a library buffer.
 void SetUnbufferedStreams();
 
+// Separator of the folders in a path, as the system prints it.
+#ifdef _WIN32
+constexpr char PathSeparator = '\\';
+#else
+constexpr char PathSeparator = '/';
+#endif
+
+// The folder holding the running executable, without a trailing separator;
+// false where it cannot be told.
+bool ExecutableDirectory(char* out, int capacity);
+
 // Peak resident memory of the process in kilobytes (0 where unknown); for the
 // developer tools' reports.
 u64 PeakMemoryKb();

@@ -1,5 +1,6 @@
 #include "engine/parameters.h"
 
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -290,7 +291,7 @@ void CompleteFromEmbedded(NumberList* list) {
   if (list->count >= ParameterCount) return;
   NumberList* shipped = static_cast<NumberList*>(malloc(sizeof(NumberList)));
   if (shipped != nullptr) {
-    shipped->count = 0;
+    shipped->count = shipped->exponents = 0;
     ParseNumbers(shipped, EmbeddedParameters, EmbeddedParametersSize);
   }
   for (int k = list->count; k < ParameterCount; ++k)
@@ -326,7 +327,14 @@ void ParseNumbers(NumberList* list, const char* text, size_t length) {
     } else if (c == '\0') {
       return;
     } else if (IsDigit(c) || c == '-') {
-      if (list->count < MaxParameterNumbers) list->values[list->count++] = strtod(text + i, nullptr);
+      char* end = nullptr;
+      const double value = strtod(text + i, &end);
+      if (list->count < MaxParameterNumbers) list->values[list->count++] = value;
+      for (const char* p = text + i; p < end; ++p)
+        if (*p == 'e' || *p == 'E') {
+          ++list->exponents;
+          break;
+        }
       ++i;
     } else {
       Print("error...\n");
@@ -451,22 +459,35 @@ void BuildPieceSquareValues(EvalWeights* weights) {
   }
 }
 
-void LoadParameters(EvalWeights* weights, const char* fileName) {
+void LoadParameters(EvalWeights* weights, const char* fileName, ParameterReport* report) {
   NumberList* list = static_cast<NumberList*>(malloc(sizeof(NumberList)));
   if (list == nullptr) return;
   list->count = 0;
+  list->exponents = 0;
   weights->dumpFile = nullptr;
   FILE* file = fopen(fileName, "rb");
+  i32 source = ParametersRead;
+  bool dumpFailed = false;
   if (file == nullptr) {
     // The engine still plays, on the shipped numbers, and writes no dump.
     Print("Error. Tarvo.exe and Parameters.txt should be in one folder\n");
+    source = errno == ENOENT ? ParametersMissing : ParametersUnreadable;
   } else {
     size_t length = 0;
     char* text = ReadWholeFile(file, &length);
+    if (text == nullptr || ferror(file)) source = ParametersUnreadable;  // a folder, an I/O error
     fclose(file);
     weights->dumpFile = fopen(DumpFileName, "w");  // without it the weights still load
+    dumpFailed = weights->dumpFile == nullptr;
     if (text != nullptr) ParseNumbers(list, text, length);
     free(text);
+  }
+  if (report != nullptr) {
+    report->source = source;
+    report->numbers = list->count;
+    report->exponents = list->exponents;
+    report->dumpFailed = dumpFailed;
+    snprintf(report->path, sizeof report->path, "%s", fileName);
   }
   CompleteFromEmbedded(list);
   ConvertWeights(weights, list->values);
@@ -480,6 +501,7 @@ void LoadEmbeddedParameters(EvalWeights* weights) {
   NumberList* list = static_cast<NumberList*>(malloc(sizeof(NumberList)));
   if (list == nullptr) return;
   list->count = 0;
+  list->exponents = 0;
   weights->dumpFile = nullptr;
   CompleteFromEmbedded(list);
   ConvertWeights(weights, list->values);
@@ -487,10 +509,10 @@ void LoadEmbeddedParameters(EvalWeights* weights) {
   free(list);
 }
 
-bool ConstructEngine(EngineState* engine, const char* parameterFile) {
+bool ConstructEngine(EngineState* engine, const char* parameterFile, ParameterReport* report) {
   if (!AllocateEngine(engine)) return false;
   if (parameterFile != nullptr)
-    LoadParameters(engine->weights, parameterFile);
+    LoadParameters(engine->weights, parameterFile, report);
   else
     LoadEmbeddedParameters(engine->weights);
   return true;

@@ -20,6 +20,7 @@ constexpr size_t MaxParameterFileSize = 16u << 20;  // bytes read from the file
 // The numbers of a parameter text in file order; those past the capacity are dropped.
 struct NumberList {
   i32 count;
+  i32 exponents;  // numbers whose text carried an exponent ("1e3": 1000, then 3 again)
   double values[MaxParameterNumbers];
 };
 
@@ -34,10 +35,38 @@ void ConvertWeights(EvalWeights* weights, const double* numbers);
 // Fills PieceSquareValue and weights->knightOutpost from the converted tables.
 void BuildPieceSquareValues(EvalWeights* weights);
 
+// What became of the parameter file, told to the user after the first "uci".
+enum ParameterSource : i32 {
+  ParametersNotSearched = 0,  // tools and tests: built-in values, nothing to tell
+  ParametersRead,
+  ParametersMissing,
+  ParametersUnreadable,
+};
+
+struct ParameterReport {
+  i32 source;
+  i32 numbers;    // numbers the file held (at most MaxParameterNumbers are counted)
+  i32 exponents;  // of which read from an exponent
+  u8 dumpFailed;  // "PERSON INIT.txt" could not be written
+  u8 reported;
+  char path[1024];  // the file read or refused, as it was opened
+};
+
 // Reads fileName, converts it, writes "PERSON INIT.txt" and builds the
 // piece-square values. A missing file is reported and the embedded copy used;
-// numbers a short file lacks come from the embedded copy too.
-void LoadParameters(EvalWeights* weights, const char* fileName);
+// numbers a short file lacks come from the embedded copy too. With a report,
+// records what happened there.
+void LoadParameters(EvalWeights* weights, const char* fileName, ParameterReport* report = nullptr);
+
+// Looks for "Parameters.txt" in the working directory, then beside the
+// executable, then in the installed data folder (../share/tarvo from the
+// executable's folder), and writes the first that exists to path. When none
+// does, path is "Parameters.txt" and the result false.
+bool FindParameterFile(char* path, int capacity);
+
+// Prints, once, the "info string" lines about the file: which one was read or
+// why the built-in values are in use, and what looks damaged in it.
+void ReportParameters(ParameterReport* report);
 
 // Converts the shipped numbers built into the binary (no file, no dump):
 // tools use it so that their figures do not depend on the working directory.
@@ -47,5 +76,6 @@ void LoadEmbeddedParameters(EvalWeights* weights);
 // its weights: from the parameter file named (the engine passes
 // "Parameters.txt", which also writes the dump file), or, given nullptr, from
 // the copy built into the binary with no file read or written (tools and
-// tests). Returns false only when memory cannot be obtained.
-bool ConstructEngine(EngineState* engine, const char* parameterFile);
+// tests). Returns false only when memory cannot be obtained. With a report,
+// records what became of the file for the front end to tell.
+bool ConstructEngine(EngineState* engine, const char* parameterFile, ParameterReport* report = nullptr);

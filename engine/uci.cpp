@@ -7,6 +7,7 @@
 #include "base/output.h"
 #include "base/text.h"
 #include "engine/commands.h"
+#include "engine/console.h"
 #include "search/state.h"
 #include "search/table.h"
 
@@ -32,6 +33,8 @@ const OptionDefault DefaultOptions[MaxOptions] = {
     {"UCI_Chess960", OptionCheck, "false", "", false, false},
     {"UCI_ShowCurrLine", OptionCheck, "false", "", true, true},
     {"UCI_EngineAbout", OptionString, "Tarvo by Halvesk", "", true, true},
+    // Announced after the original options, whose lines GUIs may rely on.
+    {"Move Overhead", OptionSpin, "10", "min 0 max 5000", true, true},
 };
 
 const OptionEntry* FindOption(const OptionTable* options, const char* name) {
@@ -61,6 +64,7 @@ void HandleUci(OptionTable* options, EngineState* engine) {
   }
   ApplyOptions(options, engine);
   Print("uciok\n");
+  ReportParameters(&options->parameterReport);
 }
 
 // "setoption name <name> [value <value>]"; a button is pressed by omitting the value.
@@ -115,6 +119,8 @@ void ApplyOptions(const OptionTable* options, EngineState* engine) {
   if (Contains(rate, "fast")) engine->rateOfPlayOption = 2;
   engine->multiPv = engine->multiPvOption;
   engine->rateOfPlay = engine->rateOfPlayOption;
+  const i32 overhead = ParseInt(OptionValue(options, "Move Overhead"));
+  engine->moveOverhead = overhead < 0 ? 0 : overhead > MaxMoveOverhead ? MaxMoveOverhead : overhead;
 }
 
 void VersionString(char* out, int capacity) { VersionFromDate(__DATE__, out, capacity); }
@@ -138,7 +144,9 @@ void VersionFromDate(const char* date, char* out, int capacity) {
 
 void HandleCommand(const char* line, OptionTable* options, Position* pos, EngineState* engine) {
   size_t length = std::strlen(line);
-  if (StartsWith(line, "go")) {
+  if (StartsWith(line, "go perft")) {
+    HandlePerft(line + 8, pos, engine);
+  } else if (StartsWith(line, "go")) {
     HandleGo(length > 3 ? line + 3 : "", pos, engine);
   } else if (StartsWith(line, "position")) {
     HandlePosition(length > 9 ? line + 9 : "", pos, engine);
@@ -156,6 +164,8 @@ void HandleCommand(const char* line, OptionTable* options, Position* pos, Engine
     // No search is running.
   } else if (StartsWith(line, "quit")) {
     std::exit(0);
+  } else {
+    HandleConsoleCommand(line, pos, engine);
   }
 }
 

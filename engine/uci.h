@@ -5,11 +5,12 @@
 #pragma once
 
 #include "board/board.h"
+#include "engine/parameters.h"
 
 struct EngineState;
 
 constexpr int OptionTextSize = 128;
-constexpr int MaxOptions = 8;
+constexpr int MaxOptions = 9;
 
 enum OptionType : i32 {
   OptionButton = 0,
@@ -32,9 +33,11 @@ static_assert(sizeof(OptionEntry::value) == 128 && sizeof(OptionEntry::name) == 
 struct OptionTable {
   i32 count;
   OptionEntry entries[MaxOptions];
+  // What became of the parameter file, told once after the first "uci".
+  ParameterReport parameterReport;
 };
 
-// Puts the eight options back to their defaults.
+// Puts the options back to their defaults.
 void RegisterOptions(OptionTable* options);
 // Re-reads every option value into the engine state (and resizes the table).
 void ApplyOptions(const OptionTable* options, EngineState* engine);

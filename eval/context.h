@@ -63,15 +63,16 @@ void KingSafety(EvalContext* ctx, int colour);
 // from the first-stage sums, White's view, without the material correction.
 i32 RookEndingScore(const EvalContext* ctx);
 
-// Adds the trapped-bishop and blocked-rook patterns to the sums.
-void AddFixedPatterns(EvalContext* ctx);
+// Adds the trapped-bishop and blocked-rook patterns to the sums; with
+// `shares`, also each colour's part in its own view ([colour][phase]).
+void AddFixedPatterns(EvalContext* ctx, i32 (*shares)[2] = nullptr);
 
 // Counts one piece of `attacker` whose attack set reaches the enemy king's
 // neighbours, with its shelter weights.
 void CountKingAttack(EvalContext* ctx, int attacker, int pieceType, u64 attackSet);
-// Mobility and placement of every knight, bishop, rook and queen; fills
+// Mobility and placement of colour's knights, bishops, rooks and queens; fills
 // pieceAttacks, hits, the piece threats and the king-attack count.
-void AddPieceActivity(EvalContext* ctx);
+void AddPieceActivity(EvalContext* ctx, int colour);
 // What the pieces make of c's passed pawns; sets raceValue[c].
 void AddPassedPawns(EvalContext* ctx, int colour);
 // Scores a pawn race between unstoppable passed pawns.

@@ -23,23 +23,39 @@ inline i32 Blend(i32 opening, i32 endgame, int phase) {
   return ((24 - phase) * opening + phase * endgame) / 24;
 }
 
-// Penalises a pawn standing, undefended by its own pawns, in the zone around
-// the enemy king, where the king can pick it up.
-void AddWeakPawnsNearKing(EvalContext* ctx) {
+// Penalises a pawn of colour c standing, undefended by its own pawns, in the
+// zone around the enemy king, where the king can pick it up.
+void AddWeakPawnsNearKing(EvalContext* ctx, int c) {
   const Position* pos = ctx->pos;
-  const u64 whitePawns = pos->pieces[Pawn] & pos->colours[White];
-  const u64 blackPawns = pos->pieces[Pawn] & pos->colours[Black];
-  const i32 penalty = ctx->weights->EG_KING_ZONE_PENALTY;
-  if (KingZone[Black][pos->kingSquare[Black]] & whitePawns & ~ctx->pawnAttacks[White])
-    ctx->endgame += penalty;
-  if (KingZone[White][pos->kingSquare[White]] & blackPawns & ~ctx->pawnAttacks[Black])
-    ctx->endgame -= penalty;
+  const int e = c ^ 1;
+  const u64 pawns = pos->pieces[Pawn] & pos->colours[c];
+  if (KingZone[e][pos->kingSquare[e]] & pawns & ~ctx->pawnAttacks[c])
+    ctx->endgame += Sign[c] * ctx->weights->EG_KING_ZONE_PENALTY;
+}
+
+// Where a breakdown stands: the sums already shared out among the terms.
+struct Tracer {
+  EvalBreakdown* out;
+  i32 opening;
+  i32 endgame;
+};
+
+// Gives what the sums gained since the last mark to colour c's share of a term.
+template <bool Trace>
+inline void Mark(Tracer* t, const EvalContext* ctx, int term, int c) {
+  if constexpr (Trace) {
+    t->out->parts[term][c][0] += Sign[c] * (ctx->opening - t->opening);
+    t->out->parts[term][c][1] += Sign[c] * (ctx->endgame - t->endgame);
+    t->out->computed[term] = 1;
+    t->opening = ctx->opening;
+    t->endgame = ctx->endgame;
+  }
 }
 
 // Records the enemy units each colour's pawns attack. A pawn pinned along a
 // rank or file attacks nothing; one pinned along a diagonal only threatens
 // what it could capture without leaving the ray.
-void AddPawnHits(EvalContext* ctx) {
+inline __attribute__((always_inline)) void AddPawnHits(EvalContext* ctx) {
   const Position* pos = ctx->pos;
   const u64 pawns = pos->pieces[Pawn];
   for (int c = White; c <= Black; ++c) {
@@ -58,7 +74,7 @@ void AddPawnHits(EvalContext* ctx) {
 
 // Turns the hits into threats (an attacked unit the enemy does not defend at
 // all) and scores the difference of threatened units between the colours.
-void AddThreatBalance(EvalContext* ctx) {
+inline __attribute__((always_inline)) void AddThreatBalance(EvalContext* ctx) {
   const Position* pos = ctx->pos;
   EvalRecord* ply = ctx->ply;
   for (int c = White; c <= Black; ++c) {
@@ -79,7 +95,8 @@ void AddThreatBalance(EvalContext* ctx) {
 }
 
 // The full evaluation after the first stage; returns the score, White's view.
-i32 SecondStage(const Position* pos, EvalContext* ctx) {
+template <bool Trace>
+i32 SecondStage(const Position* pos, EvalContext* ctx, Tracer* t) {
   EvalRecord* ply = ctx->ply;
   const int side = pos->side;
 
@@ -100,50 +117,110 @@ i32 SecondStage(const Position* pos, EvalContext* ctx) {
     ctx->attackers[c] = (ctx->pawnAttacks[c] & ctx->kingNeighbours[c ^ 1]) ? 1 : 0;
 
   // 3. Undefended pawns near the enemy king.
-  AddWeakPawnsNearKing(ctx);
+  for (int c = White; c <= Black; ++c) {
+    AddWeakPawnsNearKing(ctx, c);
+    Mark<Trace>(t, ctx, TermKingZonePawns, c);
+  }
 
   // 4. Pawn attacks on enemy units.
   AddPawnHits(ctx);
 
   // 5. Piece loops: mobility and placement; they also fill pieceAttacks,
   //    hits, threats and the king-attack count.
-  AddPieceActivity(ctx);
+  for (int c = White; c <= Black; ++c) {
+    AddPieceActivity(ctx, c);
+    Mark<Trace>(t, ctx, TermPieces, c);
+  }
 
   // 6. Per king: units next to it are hit by it; its safety; then its
   //    side's passed pawns, which need both colours' attack sets.
   for (int c = White; c <= Black; ++c) {
     ctx->hits[c] |= ctx->kingNeighbours[c] & pos->colours[c ^ 1];
     KingSafety(ctx, c);
+    Mark<Trace>(t, ctx, TermKingSafety, c);
     AddPassedPawns(ctx, c);
+    Mark<Trace>(t, ctx, TermPassedPawns, c);
   }
 
   // 7. Race between unstoppable passed pawns.
   AddPawnRace(ctx);
+  if constexpr (Trace) {
+    // The race goes to White when White's lead, counting the move, reaches 3.
+    const i32 lead = ctx->raceValue[White] - ctx->raceValue[Black];
+    Mark<Trace>(t, ctx, TermPassedPawns, lead - Sign[side] >= 3 ? White : Black);
+  }
 
   // 8. Threat balance.
   AddThreatBalance(ctx);
+  if constexpr (Trace) {
+    // The bonus is linear in the counts, so each colour's threats give its share.
+    const u64 notPawns = ~pos->pieces[Pawn];
+    for (int c = White; c <= Black; ++c) {
+      const i32 share = PopCount(ply->threats[c]) * ctx->weights->ATTACKED_PAWN_BONUS +
+                        PopCount(ply->threats[c] & notPawns) * ctx->weights->ATTACKED_PIECE_BONUS;
+      t->out->parts[TermThreats][c][0] = t->out->parts[TermThreats][c][1] = share;
+    }
+    t->out->computed[TermThreats] = 1;
+    t->opening = ctx->opening;
+    t->endgame = ctx->endgame;
+  }
 
   // 9. Fixed patterns.
-  AddFixedPatterns(ctx);
+  if constexpr (Trace) {
+    AddFixedPatterns(ctx, t->out->parts[TermPatterns]);
+    t->out->computed[TermPatterns] = 1;
+    t->opening = ctx->opening;
+    t->endgame = ctx->endgame;
+  } else {
+    AddFixedPatterns(ctx);
+  }
 
   // 10. One bishop a side on squares of different colours: drawish.
   const u64 bishops = pos->pieces[Bishop];
-  if ((ctx->entry.flags & BishopsOnly) && (bishops & LightSquares) && (bishops & DarkSquares))
+  if ((ctx->entry.flags & BishopsOnly) && (bishops & LightSquares) && (bishops & DarkSquares)) {
     OppositeBishopsAdjust(ctx);
+    if constexpr (Trace) {
+      t->out->scaling[0] = ctx->opening - t->opening;
+      t->out->scaling[1] = ctx->endgame - t->endgame;
+    }
+  }
 
   // 11. Blend by phase, then add the material correction in 16 bits.
   const i32 total = Blend(ctx->opening, ctx->endgame, ctx->phase);
+  if constexpr (Trace) {
+    t->out->opening = ctx->opening;
+    t->out->endgame = ctx->endgame;
+    t->out->blended = total;
+    t->out->materialCorrection = ctx->materialCorrection;
+  }
   return i16(ctx->materialCorrection + total);
 }
 
-}  // namespace
+// Material and piece-square shares of each colour, counted from the pieces
+// (the position keeps only their difference).
+void TraceFirstStage(const Position* pos, EvalBreakdown* out) {
+  for (int c = White; c <= Black; ++c) {
+    for (u64 rest = pos->colours[c]; rest;) {
+      const int sq = PopLowest(&rest);
+      const int type = pos->board[sq];
+      out->parts[TermMaterial][c][0] += Sign[c] * PieceValue[c][type];
+      out->parts[TermPieceSquares][c][0] += Sign[c] * PieceSquareValue[c][type][sq].opening;
+      out->parts[TermPieceSquares][c][1] += Sign[c] * PieceSquareValue[c][type][sq].endgame;
+    }
+    out->parts[TermMaterial][c][1] = out->parts[TermMaterial][c][0];
+  }
+  out->computed[TermMaterial] = out->computed[TermPieceSquares] = 1;
+}
 
-i32 Evaluate(Position* pos, EvalRecord* ply, const EvalWeights* weights, PawnHashTable* pawns) {
+template <bool Trace>
+i32 EvaluateWith(Position* pos, EvalRecord* ply, const EvalWeights* weights, PawnHashTable* pawns,
+                 EvalBreakdown* breakdown) {
   EvalContext ctx;
   ctx.pos = pos;
   ctx.weights = weights;
   ctx.ply = ply;
   const int side = pos->side;
+  Tracer tracer{breakdown, 0, 0};
 
   // 1. Material entry: phase, special-case flags and the correction.
   ctx.entry = *MaterialLookup(pos);
@@ -158,6 +235,18 @@ i32 Evaluate(Position* pos, EvalRecord* ply, const EvalWeights* weights, PawnHas
   ctx.pawnEntry = ProbePawnTable(pawns, pos, weights);
   ctx.opening += ctx.pawnEntry->opening;
   ctx.endgame += ctx.pawnEntry->endgame;
+  if constexpr (Trace) {
+    *breakdown = EvalBreakdown{};
+    TraceFirstStage(pos, breakdown);
+    u64 passed;
+    for (int c = White; c <= Black; ++c)
+      ScoreColourPawns(pos, weights, c, &breakdown->parts[TermPawnStructure][c][0],
+                       &breakdown->parts[TermPawnStructure][c][1], &passed);
+    breakdown->computed[TermPawnStructure] = 1;
+    breakdown->phase = ctx.phase;
+    tracer.opening = ctx.opening;
+    tracer.endgame = ctx.endgame;
+  }
 
   // 4. Check and pin information the search uses whatever the exit.
   ply->checkCount = u16(Checkers(pos, &ply->checkers));
@@ -177,22 +266,48 @@ i32 Evaluate(Position* pos, EvalRecord* ply, const EvalWeights* weights, PawnHas
   bool lazyExit = true;
   if (flags & KnownDraw) {
     quick = 0;
+    if constexpr (Trace) breakdown->exit = ExitKnownDraw;
   } else if (flags & SingleRooks) {
-    quick = i16(RookEndingScore(&ctx) + ctx.entry.value);
+    const i32 rookEnding = RookEndingScore(&ctx);
+    quick = i16(rookEnding + ctx.entry.value);
+    if constexpr (Trace) {
+      breakdown->exit = ExitRookEnding;
+      breakdown->rookEnding = rookEnding;
+      breakdown->materialCorrection = ctx.entry.value;
+    }
   } else if (flags & ManyPieces) {
     quick = i16(Blend(ctx.opening, ctx.endgame, ctx.phase));
     const i32 mover = Sign[side] * quick;
     lazyExit = mover >= ply->lazyHigh || mover <= ply->lazyLow;
+    if constexpr (Trace) {
+      breakdown->exit = lazyExit ? ExitOutsideWindow : ExitNone;
+      breakdown->blended = Blend(ctx.opening, ctx.endgame, ctx.phase);
+    }
   } else {
     lazyExit = false;
   }
-  if (!lazyExit) {
-    ply->eval = Sign[side] * SecondStage(pos, &ctx);
-    return ply->eval;
+  if constexpr (Trace) {
+    breakdown->opening = ctx.opening;
+    breakdown->endgame = ctx.endgame;
   }
-
-  // 6. Lazy exit.
-  ply->lazy = 1;
-  ply->eval = Sign[side] * quick;
+  if (!lazyExit) {
+    ply->eval = Sign[side] * SecondStage<Trace>(pos, &ctx, &tracer);
+  } else {
+    // 6. Lazy exit.
+    ply->lazy = 1;
+    ply->eval = Sign[side] * quick;
+  }
+  if constexpr (Trace) {
+    breakdown->score = ply->eval;
+    breakdown->whiteScore = Sign[side] * ply->eval;
+  }
   return ply->eval;
+}
+
+}  // namespace
+
+i32 Evaluate(Position* pos, EvalRecord* ply, const EvalWeights* weights, PawnHashTable* pawns,
+             EvalBreakdown* breakdown) {
+  if (breakdown != nullptr) return EvaluateWith<true>(pos, ply, weights, pawns, breakdown);
+  return EvaluateWith<false>(pos, ply, weights, pawns, nullptr);
 }

@@ -33,30 +33,39 @@ inline bool Blocked(const Position* pos, int colour, u64 kings, u64 rooks) {
 
 }  // namespace
 
-void AddFixedPatterns(EvalContext* ctx) {
+void AddFixedPatterns(EvalContext* ctx, i32 (*shares)[2]) {
   const Position* pos = ctx->pos;
   const i32 trapped1 = ctx->weights->TRAPPED_PENALTY_1;
   const i32 trapped2 = ctx->weights->TRAPPED_PENALTY_2;
-  i32 trapped = 0;
+  i32 trapped[2] = {0, 0};
 
   // A bishop that took a rook pawn in the corner, or went behind the enemy
   // pawn chain, has no way out; each corner counts once.
-  if (Trapped(pos, White, A7, B6) || Trapped(pos, White, B8, C7)) trapped += trapped1;
-  if (Trapped(pos, White, H7, G6) || Trapped(pos, White, G8, F7)) trapped += trapped1;
-  if (Trapped(pos, Black, A2, B3) || Trapped(pos, Black, B1, C2)) trapped -= trapped1;
-  if (Trapped(pos, Black, H2, G3) || Trapped(pos, Black, G1, F2)) trapped -= trapped1;
-  if (Trapped(pos, White, A6, B5) || Trapped(pos, White, H6, G5)) trapped += trapped2;
-  if (Trapped(pos, Black, A3, B4) || Trapped(pos, Black, H3, G4)) trapped -= trapped2;
-  ctx->opening += trapped;
-  ctx->endgame += trapped;
+  if (Trapped(pos, White, A7, B6) || Trapped(pos, White, B8, C7)) trapped[White] += trapped1;
+  if (Trapped(pos, White, H7, G6) || Trapped(pos, White, G8, F7)) trapped[White] += trapped1;
+  if (Trapped(pos, Black, A2, B3) || Trapped(pos, Black, B1, C2)) trapped[Black] += trapped1;
+  if (Trapped(pos, Black, H2, G3) || Trapped(pos, Black, G1, F2)) trapped[Black] += trapped1;
+  if (Trapped(pos, White, A6, B5) || Trapped(pos, White, H6, G5)) trapped[White] += trapped2;
+  if (Trapped(pos, Black, A3, B4) || Trapped(pos, Black, H3, G4)) trapped[Black] += trapped2;
+  ctx->opening += trapped[White] - trapped[Black];
+  ctx->endgame += trapped[White] - trapped[Black];
 
   // A rook shut in its corner by its own king, which went there without
   // castling, matters while the pieces are still on.
-  const i32 blocked = ctx->weights->BLOCKED_PENALTY;
+  const i32 penalty = ctx->weights->BLOCKED_PENALTY;
+  i32 blocked[2] = {0, 0};
   if (Blocked(pos, White, Bit(B1) | Bit(C1), Bit(A1) | Bit(B1) | Bit(A2)) ||
       Blocked(pos, White, Bit(F1) | Bit(G1), Bit(G1) | Bit(H1) | Bit(H2)))
-    ctx->opening += blocked;
+    blocked[White] = penalty;
   if (Blocked(pos, Black, Bit(B8) | Bit(C8), Bit(A8) | Bit(B8) | Bit(A7)) ||
       Blocked(pos, Black, Bit(F8) | Bit(G8), Bit(G8) | Bit(H8) | Bit(H7)))
-    ctx->opening -= blocked;
+    blocked[Black] = penalty;
+  ctx->opening += blocked[White] - blocked[Black];
+
+  if (shares != nullptr) {
+    for (int c = White; c <= Black; ++c) {
+      shares[c][0] = trapped[c] + blocked[c];
+      shares[c][1] = trapped[c];
+    }
+  }
 }

@@ -44,79 +44,90 @@ int Picture(u64 pawns, int wing) {
   return picture;
 }
 
-// Fills the per-pawn scores and the passed-pawn set of a new entry.
-void ScorePawns(PawnEntry* entry, const Position* pos, const EvalWeights* w) {
+}  // namespace
+
+void ScoreColourPawns(const Position* pos, const EvalWeights* w, int c, i32* openingOut, i32* endgameOut,
+                      u64* passedOut) {
   const u64 allPawns = pos->pieces[Pawn];
   i32 opening = 0, endgame = 0;
   u64 passed = 0;
-  for (int c = White; c <= Black; ++c) {
-    const int s = Sign[c];
-    const int enemy = c ^ 1;
-    const u64 own = allPawns & pos->colours[c];
-    const u64 theirs = allPawns & pos->colours[enemy];
-    for (u64 rest = own; rest;) {
-      const int sq = PopLowest(&rest);
-      const int r = c == White ? RankOf(sq) : 7 - RankOf(sq);
-      const bool open = (FrontSpan[c][sq] & allPawns) == 0;
-      bool isPassed = false;
+  const int enemy = c ^ 1;
+  const u64 own = allPawns & pos->colours[c];
+  const u64 theirs = allPawns & pos->colours[enemy];
+  for (u64 rest = own; rest;) {
+    const int sq = PopLowest(&rest);
+    const int r = c == White ? RankOf(sq) : 7 - RankOf(sq);
+    const bool open = (FrontSpan[c][sq] & allPawns) == 0;
+    bool isPassed = false;
 
-      if ((PassedMask[c][sq] & theirs) == 0) {
-        isPassed = true;
-        passed |= SquareMask[sq];
-        opening += s * w->OP_PASSED_PAWN[r];
-        endgame += s * w->EG_PASSED_PAWN[r];
-        if (SupportMask[c][sq] & own) {
-          opening += s * w->OP_DEFENDED_PASSED_PAWN[r];
-          endgame += s * w->EG_DEFENDED_PASSED_PAWN[r];
-        }
-      } else if (open) {
-        // A candidate: its neighbour files hold at least as many own pawns
-        // (level or behind) as enemy pawns that could stop it.
-        const u64 left = LeftLevelOrBehind[c][sq], right = RightLevelOrBehind[c][sq];
-        const int k =
-            ((left & own) != 0) - ((left & theirs) != 0) + ((right & own) != 0) - ((right & theirs) != 0);
-        if (k >= 0) {
-          const int supporters = PopCount(AdjacentLevelOrBehind[c][sq] & own);
-          const int sentries = PopCount(AdjacentLevelOrBehind[enemy][sq] & theirs);
-          if (sentries <= supporters) {
-            opening += s * w->OP_CANDIDATE_PASSED_PAWN[r];
-            endgame += s * w->EG_CANDIDATE_PASSED_PAWN[r];
-          }
-        }
+    if ((PassedMask[c][sq] & theirs) == 0) {
+      isPassed = true;
+      passed |= SquareMask[sq];
+      opening += w->OP_PASSED_PAWN[r];
+      endgame += w->EG_PASSED_PAWN[r];
+      if (SupportMask[c][sq] & own) {
+        opening += w->OP_DEFENDED_PASSED_PAWN[r];
+        endgame += w->EG_DEFENDED_PASSED_PAWN[r];
       }
-
-      // Doubled is judged towards rank 8 for both colours, so of two Black
-      // pawns on one file it is the front one that pays.
-      const bool doubled = (FrontSpan[White][sq] & own) != 0;
-      if (doubled) endgame += s * w->EG_DOUBLED_PAWN_PENALTY;
-
-      if (AdjacentFilesMask[sq] & own) {
-        if ((SupportMask[c][sq] & own) == 0) endgame += s * w->EG_UNPROTECTED_PAWN_PENALTY;
-        const bool canBeBackward =
-            !isPassed && (PawnAttacks[c][sq] & theirs) == 0 && (AdjacentLevelOrBehind[c][sq] & own) == 0;
-        if (canBeBackward && ((AdjacentTwoAhead[c][sq] & theirs) ||
-                              ((AdjacentThreeAhead[c][sq] & theirs) && (PawnAttacks[c][sq] & own) == 0))) {
-          if (open) {
-            opening += s * w->OP_WEAK_BACKWARD_PAWN_PENALTY;
-            endgame += s * w->EG_WEAK_BACKWARD_PAWN_PENALTY;
-          } else {
-            opening += s * w->OP_BACKWARD_PAWN_PENALTY;
-            endgame += s * w->EG_BACKWARD_PAWN_PENALTY;
-          }
+    } else if (open) {
+      // A candidate: its neighbour files hold at least as many own pawns
+      // (level or behind) as enemy pawns that could stop it.
+      const u64 left = LeftLevelOrBehind[c][sq], right = RightLevelOrBehind[c][sq];
+      const int k =
+          ((left & own) != 0) - ((left & theirs) != 0) + ((right & own) != 0) - ((right & theirs) != 0);
+      if (k >= 0) {
+        const int supporters = PopCount(AdjacentLevelOrBehind[c][sq] & own);
+        const int sentries = PopCount(AdjacentLevelOrBehind[enemy][sq] & theirs);
+        if (sentries <= supporters) {
+          opening += w->OP_CANDIDATE_PASSED_PAWN[r];
+          endgame += w->EG_CANDIDATE_PASSED_PAWN[r];
         }
-      } else if (open) {
-        opening += s * w->OP_WEAK_ISOLATED_PAWN_PENALTY;
-        endgame += s * w->EG_WEAK_ISOLATED_PAWN_PENALTY;
-      } else {
-        opening += s * w->OP_ISOLATED_PAWN_PENALTY;
-        endgame += s * w->EG_ISOLATED_PAWN_PENALTY;
-        if (doubled) endgame += s * w->EG_ISOLATED_DOUBLED_PAWN_PENALTY;
       }
     }
+
+    // Doubled is judged towards rank 8 for both colours, so of two Black
+    // pawns on one file it is the front one that pays.
+    const bool doubled = (FrontSpan[White][sq] & own) != 0;
+    if (doubled) endgame += w->EG_DOUBLED_PAWN_PENALTY;
+
+    if (AdjacentFilesMask[sq] & own) {
+      if ((SupportMask[c][sq] & own) == 0) endgame += w->EG_UNPROTECTED_PAWN_PENALTY;
+      const bool canBeBackward =
+          !isPassed && (PawnAttacks[c][sq] & theirs) == 0 && (AdjacentLevelOrBehind[c][sq] & own) == 0;
+      if (canBeBackward && ((AdjacentTwoAhead[c][sq] & theirs) ||
+                            ((AdjacentThreeAhead[c][sq] & theirs) && (PawnAttacks[c][sq] & own) == 0))) {
+        if (open) {
+          opening += w->OP_WEAK_BACKWARD_PAWN_PENALTY;
+          endgame += w->EG_WEAK_BACKWARD_PAWN_PENALTY;
+        } else {
+          opening += w->OP_BACKWARD_PAWN_PENALTY;
+          endgame += w->EG_BACKWARD_PAWN_PENALTY;
+        }
+      }
+    } else if (open) {
+      opening += w->OP_WEAK_ISOLATED_PAWN_PENALTY;
+      endgame += w->EG_WEAK_ISOLATED_PAWN_PENALTY;
+    } else {
+      opening += w->OP_ISOLATED_PAWN_PENALTY;
+      endgame += w->EG_ISOLATED_PAWN_PENALTY;
+      if (doubled) endgame += w->EG_ISOLATED_DOUBLED_PAWN_PENALTY;
+    }
   }
-  entry->passed = passed;
-  entry->opening = i16(opening);
-  entry->endgame = i16(endgame);
+  *openingOut = opening;
+  *endgameOut = endgame;
+  *passedOut = passed;
+}
+
+namespace {
+
+// Fills the per-pawn scores and the passed-pawn set of a new entry.
+void ScorePawns(PawnEntry* entry, const Position* pos, const EvalWeights* w) {
+  i32 opening[2], endgame[2];
+  u64 passed[2];
+  for (int c = White; c <= Black; ++c) ScoreColourPawns(pos, w, c, &opening[c], &endgame[c], &passed[c]);
+  entry->passed = passed[White] | passed[Black];
+  entry->opening = i16(opening[White] - opening[Black]);
+  entry->endgame = i16(endgame[White] - endgame[Black]);
 }
 
 // Fills the shelter-minus-storm value of each colour and wing.

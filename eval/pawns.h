@@ -37,6 +37,10 @@ void CreatePawnTable(PawnHashTable* table);
 void BuildStormTable(PawnHashTable* table, const EvalWeights* weights);
 // Shelter values of every picture of own pawns.
 void BuildShelterTable(PawnHashTable* table, const EvalWeights* weights);
+// The per-pawn scores of colour's pawns in its own view, and its passed
+// pawns: the entry holds White's minus Black's.
+void ScoreColourPawns(const Position* pos, const EvalWeights* weights, int colour, i32* opening, i32* endgame,
+                      u64* passed);
 // The entry of the position's pawn structure, computed and stored on a miss;
 // valid until the next probe.
 const PawnEntry* ProbePawnTable(PawnHashTable* table, const Position* pos, const EvalWeights* weights);

@@ -41,11 +41,9 @@ void CountKingAttack(EvalContext* ctx, int attacker, int pieceType, u64 attackSe
   }
 }
 
-namespace {
-
 // The piece loops of one colour; terms are summed in c's own view and added
 // to White's sums with c's sign at the end.
-void AddColourPieces(EvalContext* ctx, int c) {
+void AddPieceActivity(EvalContext* ctx, int c) {
   const Position* pos = ctx->pos;
   const EvalWeights* w = ctx->weights;
   const int e = c ^ 1;
@@ -201,11 +199,4 @@ void AddColourPieces(EvalContext* ctx, int c) {
   ctx->ply->threats[c] |= threats;
   ctx->opening += Sign[c] * opening;
   ctx->endgame += Sign[c] * endgame;
-}
-
-}  // namespace
-
-void AddPieceActivity(EvalContext* ctx) {
-  AddColourPieces(ctx, White);
-  AddColourPieces(ctx, Black);
 }

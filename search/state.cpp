@@ -63,6 +63,7 @@ bool AllocateEngine(EngineState* engine) {
   InitInputReader(&engine->input, StandardInput());
   engine->multiPv = engine->multiPvOption = 1;
   engine->rateOfPlay = engine->rateOfPlayOption = 1;
+  engine->moveOverhead = DefaultMoveOverhead;
   SetSearchParameters(engine);
   engine->hashSizeMb = DefaultHashMb;
   if (!AllocateTable(&engine->tt, DefaultHashMb)) return false;

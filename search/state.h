@@ -9,6 +9,8 @@ struct EvalWeights;
 struct PawnHashTable;
 
 constexpr int MaxMultiPv = 16;
+constexpr i32 DefaultMoveOverhead = 10;  // ms, the "Move Overhead" option's default
+constexpr i32 MaxMoveOverhead = 5000;
 
 struct EngineState {
   PlyRecord* plies;      // 64 records, allocated once
@@ -104,6 +106,9 @@ struct EngineState {
   u8 ignoreInput;
   // Standard input, shared by the command loop and the search.
   InputReader input;
+  // Milliseconds of transmission lag taken off the clock before the time
+  // allocation ("Move Overhead").
+  i32 moveOverhead;
 };
 
 // Builds the engine object in its start-up state: parameters, statistics, a

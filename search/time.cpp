@@ -25,6 +25,10 @@ void AllocateTime(EngineState* engine, const Position* pos, i32 wtime, i32 btime
   int rate = engine->rateOfPlay < 0 ? 0 : engine->rateOfPlay > 2 ? 2 : engine->rateOfPlay;
   double f = RateFactor[rate];
   double time = pos->side == White ? wtime : btime;
+  // The GUI's transmission lag comes off the clock first; a clock shorter
+  // than the lag keeps one millisecond rather than going negative.
+  if (engine->moveOverhead > 0 && time > 1)
+    time = time - engine->moveOverhead > 1 ? time - engine->moveOverhead : 1;
   double inc = pos->side == White ? winc : binc;
   double n = movestogo;
   if (n <= 0 || n > 1 / f) n = 1 / f;

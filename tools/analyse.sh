@@ -12,6 +12,12 @@ position=${1:-startpos}
 shift || true
 limits=${*:-depth 12}
 
+if [ ! -x "$engine_dir/tarvo" ]; then
+  echo "analyse.sh: no engine at $engine_dir/tarvo; build it first:" >&2
+  echo "  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTARVO_BUILD_TESTS=OFF && cmake --build build -j2 --target tarvo" >&2
+  exit 1
+fi
+
 if [ "$position" = startpos ]; then
   setup="position startpos"
 else

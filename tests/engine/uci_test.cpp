@@ -60,16 +60,18 @@ TEST_F(UciTest, UciReplyIsExact) {
                          "option name Rate of play type combo default normal var slow var normal var fast\n"
                          "option name UCI_ShowCurrLine type check default false \n"
                          "option name UCI_EngineAbout type string default Tarvo by Halvesk \n"
+                         "option name Move Overhead type spin default 10 min 0 max 5000\n"
                          "uciok\n";
   EXPECT_EQ(Run("uci\n"), expected);
   EXPECT_EQ(Run("isready\n"), "readyok\n");
 }
 
 TEST_F(UciTest, CommandsMatchByLeadingTextOnly) {
-  EXPECT_EQ(Run(" isready\n"), "");
-  EXPECT_EQ(Run("ISREADY\n"), "");
+  // What matches no command is named back in one line and changes nothing.
+  EXPECT_EQ(Run(" isready\n"), "info string unknown command: isready\n");
+  EXPECT_EQ(Run("ISREADY\n"), "info string unknown command: ISREADY\n");
   EXPECT_EQ(Run("isreadyplease\n"), "readyok\n");
-  EXPECT_EQ(Run("hello world\n"), "");
+  EXPECT_EQ(Run("hello world\n"), "info string unknown command: hello\n");
   EXPECT_EQ(Run("stop\n"), "");
   EXPECT_EQ(Run("ponderhit\n"), "");
   EXPECT_EQ(Run(""), "");
@@ -148,6 +150,16 @@ TEST_F(UciTest, RateOfPlayAndFlags) {
   EXPECT_EQ(engine.chess960, 0);
   Run("setoption name UCI_ShowCurrLine value true\r\n");
   EXPECT_EQ(engine.showCurrLine, 1);
+
+  // Move Overhead is bounded to its announced range; "uci" restores 10.
+  Run("setoption name Move Overhead value 250\n");
+  EXPECT_EQ(engine.moveOverhead, 250);
+  Run("setoption name Move Overhead value 99999\n");
+  EXPECT_EQ(engine.moveOverhead, 5000);
+  Run("setoption name Move Overhead value -3\n");
+  EXPECT_EQ(engine.moveOverhead, 0);
+  Run("uci\n");
+  EXPECT_EQ(engine.moveOverhead, 10);
 
   // Pressing the button sets its flag and leaves the table alone.
   engine.tt.entries[7].key = 777;

@@ -28,7 +28,7 @@
 using evaltest::FlippedFen;
 using evaltest::MaterialFitsTable;
 using evaltest::Mirror;
-#include "tools/bench_positions.h"
+#include "engine/bench_positions.h"
 
 namespace {
 

@@ -12,14 +12,15 @@ struct Budget {
   i32 allocated, maximum, countdown;
 };
 
-Budget Allocate(int side, i32 wtime, i32 btime, i32 winc, i32 binc, i32 movestogo, bool ponder,
-                int rate = 1) {
+Budget Allocate(int side, i32 wtime, i32 btime, i32 winc, i32 binc, i32 movestogo, bool ponder, int rate = 1,
+                i32 overhead = 0) {
   static EngineState engine;
   static Position pos;
   std::memset(&engine, 0, sizeof engine);
   std::memset(&pos, 0, sizeof pos);
   pos.side = u8(side);
   engine.rateOfPlay = rate;
+  engine.moveOverhead = overhead;
   engine.pollCountdown = 10000;
   AllocateTime(&engine, &pos, wtime, btime, winc, binc, movestogo, ponder);
   return {engine.allocatedTime, engine.maximumTime, engine.pollCountdown};
@@ -35,6 +36,24 @@ TEST(AllocateTime, SuddenDeathAtNormalRate) {
   Budget black = Allocate(Black, 1000, 60000, 0, 0, 0, false);
   EXPECT_EQ(black.allocated, 1880);
   EXPECT_EQ(black.maximum, 6768);
+}
+
+TEST(AllocateTime, MoveOverheadComesOffTheClockFirst) {
+  // Overhead 0 is the allocation without the option, to the millisecond.
+  Budget none = Allocate(White, 60000, 1000, 0, 0, 0, false, 1, 0);
+  EXPECT_EQ(none.allocated, 1880);
+  EXPECT_EQ(none.maximum, 6768);
+  // With an overhead the budget is the one of the shorter clock, increment kept.
+  for (i32 overhead : {10, 500, 4000}) {
+    Budget with = Allocate(Black, 1000, 45000, 0, 300, 12, false, 1, overhead);
+    Budget shorter = Allocate(Black, 1000, 45000 - overhead, 0, 300, 12, false, 1, 0);
+    EXPECT_EQ(with.allocated, shorter.allocated) << overhead;
+    EXPECT_EQ(with.maximum, shorter.maximum) << overhead;
+    EXPECT_LT(with.maximum, Allocate(Black, 1000, 45000, 0, 300, 12, false).maximum) << overhead;
+  }
+  // A clock shorter than the lag keeps a millisecond rather than going negative.
+  Budget tiny = Allocate(White, 50, 50, 0, 0, 0, false, 1, 100);
+  EXPECT_EQ(tiny.allocated, Allocate(White, 1, 50, 0, 0, 0, false).allocated);
 }
 
 TEST(AllocateTime, LastMoveBeforeTheControlIsCapped) {
