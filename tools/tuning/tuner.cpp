@@ -183,6 +183,7 @@ double Optimise(const Run& run, const Linear& model, const std::vector<double>& 
   std::vector<float> uf(width), gf(width, 0.0f);
   const double beta1 = 0.9, beta2 = 0.999;
   double error = 0;
+  const double start = Now();
   u->assign(width, 0);
   for (int step = 1; step <= run.options->adamSteps; ++step) {
     for (size_t c = 0; c < width; ++c) uf[c] = float((*u)[c]);
@@ -216,7 +217,8 @@ double Optimise(const Run& run, const Linear& model, const std::vector<double>& 
       (*u)[c] = next;
     }
     if (step % 100 == 0 || step == 1)
-      std::printf("  adam step %d linear-model error %.7f\n", step, error);
+      std::printf("  adam step %d linear-model error %.7f %.3f s per step\n", step, error,
+                  (Now() - start) / step);
   }
   return error;
 }
