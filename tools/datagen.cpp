@@ -10,7 +10,8 @@
 // static score, the opening plies and mate scores are left out, and each
 // worker writes a position at most once. W worker processes each play every
 // W-th game of the seed's series; the output is their parts joined in worker
-// order, so a seed and a worker count always give the same file.
+// order, so a seed and a worker count always give the same file. A run cut
+// short leaves FILE.part<w>, holding whole games.
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -227,6 +228,8 @@ int main(int argc, char** argv) {
     char left[48] = "-";
     if (options.positions > 0 && rate > 0)
       std::snprintf(left, sizeof left, "%.0f s", (options.positions - positions) / rate);
+    else if (options.games > 0 && games > 0)
+      std::snprintf(left, sizeof left, "%.0f s", double(options.games - games) * seconds / double(games));
     std::fprintf(stderr, "games %lld positions %lld (%.1f per game) %.1f positions/s elapsed %.0f s left %s\n",
                  games, positions, games > 0 ? double(positions) / double(games) : 0.0, rate, seconds, left);
   }

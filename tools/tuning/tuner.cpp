@@ -182,7 +182,7 @@ double Optimise(const Run& run, const Linear& model, const std::vector<double>& 
   std::vector<double> m(width, 0), v(width, 0), g(width);
   std::vector<float> uf(width), gf(width, 0.0f);
   const double beta1 = 0.9, beta2 = 0.999;
-  double error = 0;
+  double error = 0, checkpoint = 0;
   const double start = Now();
   u->assign(width, 0);
   for (int step = 1; step <= run.options->adamSteps; ++step) {
@@ -219,6 +219,14 @@ double Optimise(const Run& run, const Linear& model, const std::vector<double>& 
     if (step % 100 == 0 || step == 1)
       std::printf("  adam step %d linear-model error %.7f %.3f s per step\n", step, error,
                   (Now() - start) / step);
+    // Settled: the model's error no longer moves.
+    if (step % 50 == 0) {
+      if (step > 50 && checkpoint - error < 1e-9) {
+        std::printf("  adam step %d linear-model error %.7f (settled)\n", step, error);
+        break;
+      }
+      checkpoint = error;
+    }
   }
   return error;
 }
@@ -234,9 +242,15 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
     return false;
   }
   Run run{engine, &train, &holdout, &options, options.k, 0, 0, 0};
+  double given[ParameterCount];
+  std::memcpy(given, numbers, sizeof given);
   Project(numbers);
   RoundNumbers(numbers, decimals.data());
   Project(numbers);
+  for (int k = 0; k < ParameterCount; ++k)
+    if (numbers[k] != given[k])
+      std::printf("start: number %d (%s) moved from %g to %g to fit its range and precision\n", k + 1,
+                  Specs[k].name, given[k], numbers[k]);
 
   std::vector<float> scores;
   ApplyNumbers(engine, numbers);
