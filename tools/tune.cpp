@@ -1,10 +1,11 @@
 // tarvo-tune: fits the 125 numbers of a parameter file to labelled positions.
 //
-//   tarvo-tune --data FILE --params START.txt --out TUNED.txt [--k K] [--rounds N]
-//              [--steps N] [--rate R] [--trust T] [--limit LINES] [--quiet]
+//   tarvo-tune --data FILE --params START.txt --out TUNED.txt [--k K] [--lambda L]
+//              [--rounds N] [--steps N] [--rate R] [--trust T] [--limit LINES] [--quiet]
 //
 // The data file has one position a line, "<FEN> [<result>] [score]" (as
-// tarvo-datagen writes it). K of the curve 1 / (1 + 10^(-K s / 400)) is fitted
+// tarvo-datagen writes it). With --lambda L below 1 the label is L times the
+// result plus 1 - L times the curve of the search score. K of the curve 1 / (1 + 10^(-K s / 400)) is fitted
 // first with the starting numbers (unless given), then every round measures
 // how each number moves each position's score, fits that linear model with
 // Adam, and keeps the move when the true error falls. A tenth of the data is
@@ -29,8 +30,8 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: tarvo-tune --data FILE --params START.txt --out TUNED.txt [--k K] [--rounds N]\n"
-               "       [--steps N] [--rate R] [--trust T] [--limit LINES] [--quiet]\n");
+               "usage: tarvo-tune --data FILE --params START.txt --out TUNED.txt [--k K] [--lambda L]\n"
+               "       [--rounds N] [--steps N] [--rate R] [--trust T] [--limit LINES] [--quiet]\n");
   return 2;
 }
 
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(a, "--params")) params = v;
     else if (!std::strcmp(a, "--out")) options.outFile = v;
     else if (!std::strcmp(a, "--k")) options.k = std::atof(v);
+    else if (!std::strcmp(a, "--lambda")) options.lambda = std::atof(v);
     else if (!std::strcmp(a, "--rounds")) options.rounds = std::atoi(v);
     else if (!std::strcmp(a, "--steps")) options.adamSteps = std::atoi(v);
     else if (!std::strcmp(a, "--rate")) options.learningRate = std::atof(v);
@@ -71,7 +73,7 @@ int main(int argc, char** argv) {
     else return Usage();
   }
   if (data == nullptr || params == nullptr || options.outFile.empty() || options.rounds < 0 ||
-      options.adamSteps < 1)
+      options.adamSteps < 1 || options.lambda < 0 || options.lambda > 1)
     return Usage();
 
   if (!ReadText(params, &options.layout)) {

@@ -27,11 +27,12 @@ Position* Scratch() {
 
 }  // namespace
 
-void AddPosition(DataSet* set, const Position* pos, double result) {
+void AddPosition(DataSet* set, const Position* pos, double result, float searchScore) {
   PackedPosition packed;
   std::memcpy(packed.bytes, pos, PackedPositionSize);
   set->positions.push_back(packed);
   set->results.push_back(float(result));
+  set->searchScores.push_back(searchScore);
 }
 
 bool LoadDataSet(const char* fileName, DataSet* train, DataSet* holdout, long long limit, long long* skipped,
@@ -52,7 +53,8 @@ bool LoadDataSet(const char* fileName, DataSet* train, DataSet* holdout, long lo
       continue;
     }
     pos->historyCount = 0;
-    AddPosition((index / HoldoutBlock) % 10 == 9 ? holdout : train, pos, sample.result);
+    AddPosition((index / HoldoutBlock) % 10 == 9 ? holdout : train, pos, sample.result,
+                sample.hasScore ? float(sample.score) : NAN);
     ++index;
   }
   std::fclose(file);
@@ -114,6 +116,7 @@ struct Run {
   const DataSet* train;
   const DataSet* holdout;
   const TuneOptions* options;
+  std::vector<float> trainLabels, holdoutLabels;
   double k;
   int passes;
   double passSeconds;
@@ -126,11 +129,11 @@ double TrainPass(Run* run, const double* numbers, std::vector<float>* scores, co
   ApplyNumbers(run->engine, numbers);
   ScorePass(run->engine, *run->train, scores);
   const double seconds = Now() - start;
-  const double error = MeanSquaredError(*scores, run->train->results, run->k);
+  const double error = MeanSquaredError(*scores, run->trainLabels, run->k);
   ++run->passes;
   run->passSeconds += seconds;
   if (label != nullptr)
-    std::printf("pass %d %-40s error %.7f change %+.7f %.2f s\n", run->passes, label, error,
+    std::fprintf(run->options->log, "pass %d %-40s error %.7f change %+.7f %.2f s\n", run->passes, label, error,
                 error - run->lastError, seconds);
   return error;
 }
@@ -138,7 +141,7 @@ double TrainPass(Run* run, const double* numbers, std::vector<float>* scores, co
 double HoldoutError(Run* run) {
   std::vector<float> scores;
   ScorePass(run->engine, *run->holdout, &scores);
-  return MeanSquaredError(scores, run->holdout->results, run->k);
+  return MeanSquaredError(scores, run->holdoutLabels, run->k);
 }
 
 // The linear model of one round: score(u) = base + D u, u in units of each
@@ -200,7 +203,7 @@ double Optimise(const Run& run, const Linear& model, const std::vector<double>& 
       float s = model.base[n];
       for (size_t c = 0; c < width; ++c) s += float(row[c]) * uf[c];
       const double e = 1.0 / (1.0 + std::exp(-scale * s));
-      const double r = e - run.train->results[n];
+      const double r = e - run.trainLabels[n];
       sum += r * r;
       const float weight = float(2 * r * e * (1 - e) * scale);
       if (weight == 0) continue;
@@ -217,12 +220,12 @@ double Optimise(const Run& run, const Linear& model, const std::vector<double>& 
       (*u)[c] = next;
     }
     if (step % 100 == 0 || step == 1)
-      std::printf("  adam step %d linear-model error %.7f %.3f s per step\n", step, error,
+      std::fprintf(run.options->log, "  adam step %d linear-model error %.7f %.3f s per step\n", step, error,
                   (Now() - start) / step);
     // Settled: the model's error no longer moves.
     if (step % 50 == 0) {
       if (step > 50 && checkpoint - error < 1e-9) {
-        std::printf("  adam step %d linear-model error %.7f (settled)\n", step, error);
+        std::fprintf(run.options->log, "  adam step %d linear-model error %.7f (settled)\n", step, error);
         break;
       }
       checkpoint = error;
@@ -241,7 +244,7 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
     std::fprintf(stderr, "%s\n", error.c_str());
     return false;
   }
-  Run run{engine, &train, &holdout, &options, options.k, 0, 0, 0};
+  Run run{engine, &train, &holdout, &options, train.results, holdout.results, options.k, 0, 0, 0};
   double given[ParameterCount];
   std::memcpy(given, numbers, sizeof given);
   Project(numbers);
@@ -249,7 +252,7 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
   Project(numbers);
   for (int k = 0; k < ParameterCount; ++k)
     if (numbers[k] != given[k])
-      std::printf("start: number %d (%s) moved from %g to %g to fit its range and precision\n", k + 1,
+      std::fprintf(options.log, "start: number %d (%s) moved from %g to %g to fit its range and precision\n", k + 1,
                   Specs[k].name, given[k], numbers[k]);
 
   std::vector<float> scores;
@@ -257,13 +260,26 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
   ScorePass(engine, train, &scores);
   if (run.k <= 0) run.k = FitK(scores, train.results);
   report->k = run.k;
-  std::printf("K %.4f\n", run.k);
+  std::fprintf(options.log, "K %.4f\n", run.k);
+  if (options.lambda < 1) {
+    // Blended labels, on the curve K gives the results.
+    auto blend = [&](const DataSet& set, std::vector<float>* labels) {
+      for (size_t n = 0; n < labels->size(); ++n)
+        if (!std::isnan(set.searchScores[n]))
+          (*labels)[n] = float(options.lambda * set.results[n] +
+                               (1 - options.lambda) * Expected(set.searchScores[n], run.k));
+    };
+    blend(train, &run.trainLabels);
+    blend(holdout, &run.holdoutLabels);
+    std::fprintf(options.log, "labels: %.2f of the result, %.2f of the search score's curve\n", options.lambda,
+                1 - options.lambda);
+  }
   double current = TrainPass(&run, numbers, &scores, "start");
   run.lastError = current;
   double currentHoldout = HoldoutError(&run);
   report->startError = current;
   report->startHoldout = currentHoldout;
-  std::printf("start: training error %.7f, held-out error %.7f (%zu and %zu positions)\n", current,
+  std::fprintf(options.log, "start: training error %.7f, held-out error %.7f (%zu and %zu positions)\n", current,
               currentHoldout, train.positions.size(), holdout.positions.size());
 
   double best[ParameterCount];
@@ -294,11 +310,11 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
     const double jacobianStart = Now();
     Linearise(&run, numbers, direction, scores, &model);
     report->secondsPerJacobian = Now() - jacobianStart;
-    std::printf("round %d: Jacobian of %zu numbers in %.1f s\n", round, width, report->secondsPerJacobian);
+    std::fprintf(options.log, "round %d: Jacobian of %zu numbers in %.1f s\n", round, width, report->secondsPerJacobian);
 
     std::vector<double> u;
     const double predicted = Optimise(run, model, low, high, &u);
-    std::printf("round %d: linear model predicts %.7f\n", round, predicted);
+    std::fprintf(options.log, "round %d: linear model predicts %.7f\n", round, predicted);
 
     // The true error at the rounded point; half the move while it is worse.
     bool improved = false;
@@ -322,12 +338,12 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
         scores.swap(trial);
         run.lastError = current = e;
         currentHoldout = HoldoutError(&run);
-        std::printf("round %d: training error %.7f, held-out error %.7f\n", round, current, currentHoldout);
+        std::fprintf(options.log, "round %d: training error %.7f, held-out error %.7f\n", round, current, currentHoldout);
         // Early stopping: a file is written only when the held-out error is
         // the best so far; two rises in a row end the run.
         if (currentHoldout >= bestHoldout) {
           ++holdoutRises;
-          std::printf("round %d: held-out error did not fall (more data, or a smaller --trust)\n", round);
+          std::fprintf(options.log, "round %d: held-out error did not fall (more data, or a smaller --trust)\n", round);
         } else {
           holdoutRises = 0;
           bestHoldout = currentHoldout;
@@ -339,18 +355,18 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
             std::fprintf(stderr, "%s\n", error.c_str());
             return false;
           }
-          std::printf("round %d: wrote %s\n", round, options.outFile.c_str());
+          std::fprintf(options.log, "round %d: wrote %s\n", round, options.outFile.c_str());
         }
       }
       for (double& value : u) value *= 0.5;
     }
-    std::fflush(stdout);
+    std::fflush(options.log);
     if (holdoutRises >= 2) break;
     if (!improved) {
       // The linear model misleads this far out: look closer next round.
       trust /= 2;
       ApplyNumbers(engine, numbers);
-      std::printf("round %d: no improvement, trust region now %g steps\n", round, trust);
+      std::fprintf(options.log, "round %d: no improvement, trust region now %g steps\n", round, trust);
       if (trust < 1) break;
     }
   }

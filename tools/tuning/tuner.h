@@ -3,7 +3,9 @@
 // and the fit of the 125 numbers by rounds of linearisation and Adam.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -23,7 +25,8 @@ struct PackedPosition {
 
 struct DataSet {
   std::vector<PackedPosition> positions;
-  std::vector<float> results;  // White's view
+  std::vector<float> results;       // White's view
+  std::vector<float> searchScores;  // White's view, NaN where the line has none
 };
 
 // Reads a data file; every tenth block of 64 lines goes to `holdout` (games
@@ -32,7 +35,7 @@ struct DataSet {
 // At most `limit` lines are read when limit > 0.
 bool LoadDataSet(const char* fileName, DataSet* train, DataSet* holdout, long long limit, long long* skipped,
                  std::string* error);
-void AddPosition(DataSet* set, const Position* pos, double result);
+void AddPosition(DataSet* set, const Position* pos, double result, float searchScore = NAN);
 
 // Static scores of every position (White's view) under the engine's current weights.
 void ScorePass(EngineState* engine, const DataSet& set, std::vector<float>* scores);
@@ -43,9 +46,13 @@ struct TuneOptions {
   double learningRate = 0.5;  // Adam's step, in units of each number's finite-difference step
   double trust = 4;        // largest move of a number per round, in the same units
   double k = 0;            // curve constant; 0 = fit on the training set
+  // Share of the game result in the label; the rest is the curve of the
+  // search score (where the data have one), which is less noisy than a result.
+  double lambda = 1.0;
   std::string outFile;     // written after every round that improves both errors
   std::string layout;      // the starting file's text, whose layout the output keeps
   bool verbose = true;     // a line for every pass of the Jacobian
+  FILE* log = stdout;      // progress lines
 };
 
 struct TuneReport {
