@@ -59,7 +59,9 @@ int Usage() {
   return 2;
 }
 
-std::string PartName(const char* out, int worker) { return std::string(out) + ".part" + std::to_string(worker); }
+std::string PartName(const char* out, int worker) {
+  return std::string(out) + ".part" + std::to_string(worker);
+}
 
 // One worker: games worker, worker + W, ... until its share is reached.
 int RunWorker(EngineState* engine, const Options& options, const tuning::SelfPlayOptions& play, int worker,
@@ -143,19 +145,32 @@ int main(int argc, char** argv) {
     const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
     if (v == nullptr) return Usage();
     ++i;
-    if (!std::strcmp(a, "--out")) options.out = v;
-    else if (!std::strcmp(a, "--positions")) options.positions = std::atoll(v);
-    else if (!std::strcmp(a, "--games")) options.games = std::atoll(v);
-    else if (!std::strcmp(a, "--nodes")) play.nodes = std::atoi(v);
-    else if (!std::strcmp(a, "--depth")) play.depth = std::atoi(v);
-    else if (!std::strcmp(a, "--workers")) options.workers = std::atoi(v);
-    else if (!std::strcmp(a, "--seed")) play.seed = std::strtoull(v, nullptr, 10);
-    else if (!std::strcmp(a, "--openings")) options.openings = v;
-    else if (!std::strcmp(a, "--random-plies")) play.randomPlies = std::atoi(v);
-    else if (!std::strcmp(a, "--skip-plies")) play.skipPlies = std::atoi(v);
-    else if (!std::strcmp(a, "--params")) options.params = v;
-    else if (!std::strcmp(a, "--progress")) options.progressSeconds = std::atoi(v);
-    else return Usage();
+    if (!std::strcmp(a, "--out"))
+      options.out = v;
+    else if (!std::strcmp(a, "--positions"))
+      options.positions = std::atoll(v);
+    else if (!std::strcmp(a, "--games"))
+      options.games = std::atoll(v);
+    else if (!std::strcmp(a, "--nodes"))
+      play.nodes = std::atoi(v);
+    else if (!std::strcmp(a, "--depth"))
+      play.depth = std::atoi(v);
+    else if (!std::strcmp(a, "--workers"))
+      options.workers = std::atoi(v);
+    else if (!std::strcmp(a, "--seed"))
+      play.seed = std::strtoull(v, nullptr, 10);
+    else if (!std::strcmp(a, "--openings"))
+      options.openings = v;
+    else if (!std::strcmp(a, "--random-plies"))
+      play.randomPlies = std::atoi(v);
+    else if (!std::strcmp(a, "--skip-plies"))
+      play.skipPlies = std::atoi(v);
+    else if (!std::strcmp(a, "--params"))
+      options.params = v;
+    else if (!std::strcmp(a, "--progress"))
+      options.progressSeconds = std::atoi(v);
+    else
+      return Usage();
   }
   if (options.out == nullptr || (options.positions <= 0 && options.games <= 0) || options.workers < 1 ||
       options.workers > 64 || (play.depth <= 0 && play.nodes <= 0) || options.progressSeconds < 1)
@@ -230,8 +245,9 @@ int main(int argc, char** argv) {
       std::snprintf(left, sizeof left, "%.0f s", (options.positions - positions) / rate);
     else if (options.games > 0 && games > 0)
       std::snprintf(left, sizeof left, "%.0f s", double(options.games - games) * seconds / double(games));
-    std::fprintf(stderr, "games %lld positions %lld (%.1f per game) %.1f positions/s elapsed %.0f s left %s\n",
-                 games, positions, games > 0 ? double(positions) / double(games) : 0.0, rate, seconds, left);
+    std::fprintf(stderr,
+                 "games %lld positions %lld (%.1f per game) %.1f positions/s elapsed %.0f s left %s\n", games,
+                 positions, games > 0 ? double(positions) / double(games) : 0.0, rate, seconds, left);
   }
   if (failed > 0) {
     std::fprintf(stderr, "%d worker(s) failed\n", failed);

@@ -60,17 +60,28 @@ int main(int argc, char** argv) {
     }
     if (i + 1 >= argc) return Usage();
     const char* v = argv[++i];
-    if (!std::strcmp(a, "--data")) data = v;
-    else if (!std::strcmp(a, "--params")) params = v;
-    else if (!std::strcmp(a, "--out")) options.outFile = v;
-    else if (!std::strcmp(a, "--k")) options.k = std::atof(v);
-    else if (!std::strcmp(a, "--lambda")) options.lambda = std::atof(v);
-    else if (!std::strcmp(a, "--rounds")) options.rounds = std::atoi(v);
-    else if (!std::strcmp(a, "--steps")) options.adamSteps = std::atoi(v);
-    else if (!std::strcmp(a, "--rate")) options.learningRate = std::atof(v);
-    else if (!std::strcmp(a, "--trust")) options.trust = std::atof(v);
-    else if (!std::strcmp(a, "--limit")) limit = std::atoll(v);
-    else return Usage();
+    if (!std::strcmp(a, "--data"))
+      data = v;
+    else if (!std::strcmp(a, "--params"))
+      params = v;
+    else if (!std::strcmp(a, "--out"))
+      options.outFile = v;
+    else if (!std::strcmp(a, "--k"))
+      options.k = std::atof(v);
+    else if (!std::strcmp(a, "--lambda"))
+      options.lambda = std::atof(v);
+    else if (!std::strcmp(a, "--rounds"))
+      options.rounds = std::atoi(v);
+    else if (!std::strcmp(a, "--steps"))
+      options.adamSteps = std::atoi(v);
+    else if (!std::strcmp(a, "--rate"))
+      options.learningRate = std::atof(v);
+    else if (!std::strcmp(a, "--trust"))
+      options.trust = std::atof(v);
+    else if (!std::strcmp(a, "--limit"))
+      limit = std::atoll(v);
+    else
+      return Usage();
   }
   if (data == nullptr || params == nullptr || options.outFile.empty() || options.rounds < 0 ||
       options.adamSteps < 1 || options.lambda < 0 || options.lambda > 1)

@@ -1,6 +1,8 @@
 // The data and tuning tools: the curve and its K, the error of a pass, the
 // parameter-file round trip, the ranges, the rebuild after a change of
 // numbers, the self-play filters and a small tuning run on known labels.
+#include "tools/tuning/tuning.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -22,7 +24,6 @@
 #include "search/search.h"
 #include "tools/tuning/selfplay.h"
 #include "tools/tuning/tuner.h"
-#include "tools/tuning/tuning.h"
 
 namespace {
 
@@ -367,7 +368,8 @@ TEST_F(TuningEngine, SelfPlayKeepsOnlyQuietPositionsAndRepeatsItself) {
     ASSERT_TRUE(PlayGame(engine, pos.get(), options, index, &game));
     ASSERT_TRUE(PlayGame(engine, pos.get(), options, index, &again));
     ASSERT_EQ(game.positions.size(), again.positions.size());
-    for (size_t n = 0; n < game.positions.size(); ++n) EXPECT_EQ(game.positions[n].fen, again.positions[n].fen);
+    for (size_t n = 0; n < game.positions.size(); ++n)
+      EXPECT_EQ(game.positions[n].fen, again.positions[n].fen);
     EXPECT_TRUE(game.result == 0 || game.result == 0.5 || game.result == 1) << game.result;
 
     for (const KeptPosition& kept_position : game.positions) {
@@ -418,13 +420,13 @@ TEST_F(TuningEngine, SampleFileParsesAndHoldsNoPositionInCheck) {
   DataSet train, holdout;
   long long skipped = 0;
   std::string error;
-  ASSERT_TRUE(LoadDataSet((SourceDir + "/tests/data/tune_sample.txt").c_str(), &train, &holdout, 0, &skipped,
-                          &error))
+  ASSERT_TRUE(
+      LoadDataSet((SourceDir + "/tests/data/tune_sample.txt").c_str(), &train, &holdout, 0, &skipped, &error))
       << error;
   EXPECT_EQ(skipped, 0);
   EXPECT_GE(train.positions.size() + holdout.positions.size(), 2000u);
-  EXPECT_NEAR(double(holdout.positions.size()) / double(train.positions.size() + holdout.positions.size()), 0.1,
-              0.03);
+  EXPECT_NEAR(double(holdout.positions.size()) / double(train.positions.size() + holdout.positions.size()),
+              0.1, 0.03);
   auto pos = std::make_unique<Position>();
   for (const PackedPosition& p : train.positions) {
     std::memcpy(pos.get(), p.bytes, PackedPositionSize);
@@ -478,7 +480,8 @@ TEST_F(TuningEngine, TuningRecoversMovedNumbersFromTheirOwnCurve) {
     EXPECT_LT(report.finalHoldout, report.startHoldout) << lambda;
     const std::vector<double> start = ShippedNumbers();
     for (int j : moved)
-      EXPECT_LT(std::abs(numbers[size_t(j)] - target[size_t(j)]), std::abs(start[size_t(j)] - target[size_t(j)]))
+      EXPECT_LT(std::abs(numbers[size_t(j)] - target[size_t(j)]),
+                std::abs(start[size_t(j)] - target[size_t(j)]))
           << Specs[j].name << " " << lambda;
   }
 }

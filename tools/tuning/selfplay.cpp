@@ -72,8 +72,8 @@ bool ThreefoldRepetition(const Position* pos) {
 // Sets up a position from the opening list (or the start) and random plies.
 bool SetUpOpening(const SelfPlayOptions& options, Rng* rng, Position* pos) {
   const std::vector<std::string>* list = options.openings;
-  const char* fen = list != nullptr && !list->empty() ? (*list)[size_t(rng->Below(int(list->size())))].c_str()
-                                                     : StartFen;
+  const char* fen =
+      list != nullptr && !list->empty() ? (*list)[size_t(rng->Below(int(list->size())))].c_str() : StartFen;
   if (!LoadFen(pos, fen)) return false;
   pos->historyCount = 0;
   MoveList moves;
@@ -131,7 +131,9 @@ bool PlayGame(EngineState* engine, Position* pos, const SelfPlayOptions& options
     }
     if (pos->fifty >= 100 || ThreefoldRepetition(pos) || InsufficientMaterial(pos)) {
       game->result = 0.5;
-      game->reason = pos->fifty >= 100 ? "fifty moves" : InsufficientMaterial(pos) ? "material" : "repetition";
+      game->reason = pos->fifty >= 100           ? "fifty moves"
+                     : InsufficientMaterial(pos) ? "material"
+                                                 : "repetition";
       return true;
     }
     if (game->plies >= options.maxPlies) {

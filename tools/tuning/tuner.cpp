@@ -133,8 +133,8 @@ double TrainPass(Run* run, const double* numbers, std::vector<float>* scores, co
   ++run->passes;
   run->passSeconds += seconds;
   if (label != nullptr)
-    std::fprintf(run->options->log, "pass %d %-40s error %.7f change %+.7f %.2f s\n", run->passes, label, error,
-                error - run->lastError, seconds);
+    std::fprintf(run->options->log, "pass %d %-40s error %.7f change %+.7f %.2f s\n", run->passes, label,
+                 error, error - run->lastError, seconds);
   return error;
 }
 
@@ -221,7 +221,7 @@ double Optimise(const Run& run, const Linear& model, const std::vector<double>& 
     }
     if (step % 100 == 0 || step == 1)
       std::fprintf(run.options->log, "  adam step %d linear-model error %.7f %.3f s per step\n", step, error,
-                  (Now() - start) / step);
+                   (Now() - start) / step);
     // Settled: the model's error no longer moves.
     if (step % 50 == 0) {
       if (step > 50 && checkpoint - error < 1e-9) {
@@ -252,8 +252,8 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
   Project(numbers);
   for (int k = 0; k < ParameterCount; ++k)
     if (numbers[k] != given[k])
-      std::fprintf(options.log, "start: number %d (%s) moved from %g to %g to fit its range and precision\n", k + 1,
-                  Specs[k].name, given[k], numbers[k]);
+      std::fprintf(options.log, "start: number %d (%s) moved from %g to %g to fit its range and precision\n",
+                   k + 1, Specs[k].name, given[k], numbers[k]);
 
   std::vector<float> scores;
   ApplyNumbers(engine, numbers);
@@ -271,16 +271,16 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
     };
     blend(train, &run.trainLabels);
     blend(holdout, &run.holdoutLabels);
-    std::fprintf(options.log, "labels: %.2f of the result, %.2f of the search score's curve\n", options.lambda,
-                1 - options.lambda);
+    std::fprintf(options.log, "labels: %.2f of the result, %.2f of the search score's curve\n",
+                 options.lambda, 1 - options.lambda);
   }
   double current = TrainPass(&run, numbers, &scores, "start");
   run.lastError = current;
   double currentHoldout = HoldoutError(&run);
   report->startError = current;
   report->startHoldout = currentHoldout;
-  std::fprintf(options.log, "start: training error %.7f, held-out error %.7f (%zu and %zu positions)\n", current,
-              currentHoldout, train.positions.size(), holdout.positions.size());
+  std::fprintf(options.log, "start: training error %.7f, held-out error %.7f (%zu and %zu positions)\n",
+               current, currentHoldout, train.positions.size(), holdout.positions.size());
 
   double best[ParameterCount];
   std::memcpy(best, numbers, sizeof best);
@@ -310,7 +310,8 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
     const double jacobianStart = Now();
     Linearise(&run, numbers, direction, scores, &model);
     report->secondsPerJacobian = Now() - jacobianStart;
-    std::fprintf(options.log, "round %d: Jacobian of %zu numbers in %.1f s\n", round, width, report->secondsPerJacobian);
+    std::fprintf(options.log, "round %d: Jacobian of %zu numbers in %.1f s\n", round, width,
+                 report->secondsPerJacobian);
 
     std::vector<double> u;
     const double predicted = Optimise(run, model, low, high, &u);
@@ -338,12 +339,14 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
         scores.swap(trial);
         run.lastError = current = e;
         currentHoldout = HoldoutError(&run);
-        std::fprintf(options.log, "round %d: training error %.7f, held-out error %.7f\n", round, current, currentHoldout);
+        std::fprintf(options.log, "round %d: training error %.7f, held-out error %.7f\n", round, current,
+                     currentHoldout);
         // Early stopping: a file is written only when the held-out error is
         // the best so far; two rises in a row end the run.
         if (currentHoldout >= bestHoldout) {
           ++holdoutRises;
-          std::fprintf(options.log, "round %d: held-out error did not fall (more data, or a smaller --trust)\n", round);
+          std::fprintf(options.log,
+                       "round %d: held-out error did not fall (more data, or a smaller --trust)\n", round);
         } else {
           holdoutRises = 0;
           bestHoldout = currentHoldout;

@@ -41,18 +41,18 @@ void AddPosition(DataSet* set, const Position* pos, double result, float searchS
 void ScorePass(EngineState* engine, const DataSet& set, std::vector<float>* scores);
 
 struct TuneOptions {
-  int rounds = 8;          // linearisations
-  int adamSteps = 400;     // steps on each linear model
+  int rounds = 8;             // linearisations
+  int adamSteps = 400;        // steps on each linear model
   double learningRate = 0.5;  // Adam's step, in units of each number's finite-difference step
-  double trust = 4;        // largest move of a number per round, in the same units
-  double k = 0;            // curve constant; 0 = fit on the training set
+  double trust = 4;           // largest move of a number per round, in the same units
+  double k = 0;               // curve constant; 0 = fit on the training set
   // Share of the game result in the label; the rest is the curve of the
   // search score (where the data have one), which is less noisy than a result.
   double lambda = 1.0;
-  std::string outFile;     // written after every round that improves both errors
-  std::string layout;      // the starting file's text, whose layout the output keeps
-  bool verbose = true;     // a line for every pass of the Jacobian
-  FILE* log = stdout;      // progress lines
+  std::string outFile;  // written after every round that improves both errors
+  std::string layout;   // the starting file's text, whose layout the output keeps
+  bool verbose = true;  // a line for every pass of the Jacobian
+  FILE* log = stdout;   // progress lines
 };
 
 struct TuneReport {
