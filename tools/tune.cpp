@@ -5,14 +5,15 @@
 //
 // The data file has one position a line, "<FEN> [<result>] [score]" (as
 // tarvo-datagen writes it). With --lambda L below 1 the label is L times the
-// result plus 1 - L times the curve of the search score. K of the curve 1 / (1 + 10^(-K s / 400)) is fitted
-// first with the starting numbers (unless given), then every round measures
-// how each number moves each position's score, fits that linear model with
-// Adam, and keeps the move when the true error falls. A tenth of the data is
-// held out: the output (in the starting file's layout) is rewritten after
-// every round that lowers the held-out error too, and two rounds in a row
-// that raise it end the run. To resume a stopped run, start again from the
-// last file written, with the K printed at the start.
+// result plus 1 - L times the curve of the search score. K of the curve
+// 1 / (1 + 10^(-K s / 400)) is fitted first with the starting numbers (unless
+// given); then every round measures how each number moves each position's
+// score, fits that linear model with Adam, and keeps the move when the true
+// error falls. A tenth of the data is held out: the output (in the starting
+// file's layout) is rewritten after every round that lowers the held-out
+// error too, two rounds in a row that raise it end the run, and at the end it
+// holds the numbers with the lowest held-out error. To resume a stopped run,
+// start again from the last file written, with the K printed at the start.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -295,23 +295,26 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
   double trust = options.trust;
   report->secondsPerJacobian = 0;
 
+  double direction[ParameterCount];
+  bool moved = true;  // the Jacobian of the last round still holds while the point stays
   for (int round = 1; round <= options.rounds; ++round) {
     // Each step goes towards the inside of the range.
-    double direction[ParameterCount];
     std::vector<double> low(width), high(width);
     for (size_t c = 0; c < width; ++c) {
       const int k = model.columns[c];
-      direction[k] = numbers[k] + Specs[k].step <= Specs[k].high ? 1 : -1;
+      if (moved) direction[k] = numbers[k] + Specs[k].step <= Specs[k].high ? 1 : -1;
       const double a = (Specs[k].low - numbers[k]) / (direction[k] * Specs[k].step);
       const double b = (Specs[k].high - numbers[k]) / (direction[k] * Specs[k].step);
       low[c] = std::max(std::min(a, b), -trust);
       high[c] = std::min(std::max(a, b), trust);
     }
-    const double jacobianStart = Now();
-    Linearise(&run, numbers, direction, scores, &model);
-    report->secondsPerJacobian = Now() - jacobianStart;
-    std::fprintf(options.log, "round %d: Jacobian of %zu numbers in %.1f s\n", round, width,
-                 report->secondsPerJacobian);
+    if (moved) {
+      const double jacobianStart = Now();
+      Linearise(&run, numbers, direction, scores, &model);
+      report->secondsPerJacobian = Now() - jacobianStart;
+      std::fprintf(options.log, "round %d: Jacobian of %zu numbers in %.1f s\n", round, width,
+                   report->secondsPerJacobian);
+    }
 
     std::vector<double> u;
     const double predicted = Optimise(run, model, low, high, &u);
@@ -365,6 +368,7 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
     }
     std::fflush(options.log);
     if (holdoutRises >= 2) break;
+    moved = improved;
     if (!improved) {
       // The linear model misleads this far out: look closer next round.
       trust /= 2;
@@ -373,9 +377,14 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
       if (trust < 1) break;
     }
   }
-  // The result is the point with the best held-out error.
+  // The result is the point with the best held-out error, written even when
+  // no round improved on the start (then the start, rounded and in range).
   std::memcpy(numbers, best, sizeof best);
   ApplyNumbers(engine, numbers);
+  if (!options.outFile.empty() && !WriteParameterFile(options.outFile, options.layout, numbers, &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return false;
+  }
   report->finalError = bestError;
   report->finalHoldout = bestHoldout;
   report->passes = run.passes;
