@@ -191,10 +191,8 @@ std::string FormatNumber(double value, int decimals) {
   char text[64];
   const double scale = std::pow(10.0, decimals);
   double rounded = std::round(value * scale) / scale;
-  if (rounded == 0.0) rounded = 0.0;  // no "-0"
+  if (rounded == 0.0) rounded = 0.0;  // -0.0 compares equal: no "-0"
   std::snprintf(text, sizeof text, "%.*f", decimals, rounded);
-  if (std::strcmp(text, "-0") == 0 || (text[0] == '-' && std::strtod(text, nullptr) == 0.0))
-    std::snprintf(text, sizeof text, "%.*f", decimals, 0.0);
   return text;
 }
 
