@@ -1,0 +1,134 @@
+// tarvo-tune: fits the 125 numbers of a parameter file to labelled positions.
+//
+//   tarvo-tune --data FILE --params START.txt --out TUNED.txt [--k K] [--lambda L]
+//              [--rounds N] [--steps N] [--rate R] [--trust T] [--limit LINES] [--quiet]
+//
+// The data file has one position a line, "<FEN> [<result>] [score]" (as
+// tarvo-datagen writes it). With --lambda L below 1 the label is L times the
+// result plus 1 - L times the curve of the search score. K of the curve
+// 1 / (1 + 10^(-K s / 400)) is fitted first with the starting numbers (unless
+// given); then every round measures how each number moves each position's
+// score, fits that linear model with Adam, and keeps the move when the true
+// error falls. A tenth of the data is held out: the output (in the starting
+// file's layout) is rewritten after every round that lowers the held-out
+// error too, two rounds in a row that raise it end the run, and at the end it
+// holds the numbers with the lowest held-out error. To resume a stopped run,
+// start again from the last file written, with the K printed at the start.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/output.h"
+#include "engine/parameters.h"
+#include "search/state.h"
+#include "eval/pawns.h"
+#include "tools/tuning/tuner.h"
+#include "tools/tuning/tuning.h"
+
+namespace {
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: tarvo-tune --data FILE --params START.txt --out TUNED.txt [--k K] [--lambda L]\n"
+               "       [--rounds N] [--steps N] [--rate R] [--trust T] [--limit LINES] [--quiet]\n");
+  return 2;
+}
+
+bool ReadText(const char* fileName, std::string* text) {
+  FILE* file = std::fopen(fileName, "rb");
+  if (file == nullptr) return false;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text->append(buffer, n);
+  std::fclose(file);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* data = nullptr;
+  const char* params = nullptr;
+  long long limit = 0;
+  tuning::TuneOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    if (!std::strcmp(a, "--quiet")) {
+      options.verbose = false;
+      continue;
+    }
+    if (i + 1 >= argc) return Usage();
+    const char* v = argv[++i];
+    if (!std::strcmp(a, "--data"))
+      data = v;
+    else if (!std::strcmp(a, "--params"))
+      params = v;
+    else if (!std::strcmp(a, "--out"))
+      options.outFile = v;
+    else if (!std::strcmp(a, "--k"))
+      options.k = std::atof(v);
+    else if (!std::strcmp(a, "--lambda"))
+      options.lambda = std::atof(v);
+    else if (!std::strcmp(a, "--rounds"))
+      options.rounds = std::atoi(v);
+    else if (!std::strcmp(a, "--steps"))
+      options.adamSteps = std::atoi(v);
+    else if (!std::strcmp(a, "--rate"))
+      options.learningRate = std::atof(v);
+    else if (!std::strcmp(a, "--trust"))
+      options.trust = std::atof(v);
+    else if (!std::strcmp(a, "--limit"))
+      limit = std::atoll(v);
+    else
+      return Usage();
+  }
+  if (data == nullptr || params == nullptr || options.outFile.empty() || options.rounds < 0 ||
+      options.adamSteps < 1 || options.lambda < 0 || options.lambda > 1)
+    return Usage();
+
+  if (!ReadText(params, &options.layout)) {
+    std::fprintf(stderr, "cannot read %s\n", params);
+    return 1;
+  }
+  std::vector<tuning::NumberToken> tokens;
+  std::string error;
+  if (!tuning::ScanNumberTokens(options.layout, &tokens, &error) || tokens.size() < size_t(ParameterCount)) {
+    std::fprintf(stderr, "%s: %s\n", params, error.empty() ? "fewer than 125 numbers" : error.c_str());
+    return 1;
+  }
+  std::vector<double> numbers(ParameterCount);
+  for (int k = 0; k < ParameterCount; ++k) numbers[size_t(k)] = tokens[size_t(k)].value;
+
+  static PawnHashTable pawnTable;
+  CreatePawnTable(&pawnTable);
+  static EngineState engine;
+  if (!ConstructEngine(&engine, nullptr)) return 1;
+  engine.pawnTable = &pawnTable;
+  BuildTables(&engine);
+  engine.ignoreInput = 1;
+  SetOutputMuted(true);
+
+  tuning::DataSet train, holdout;
+  long long skipped = 0;
+  if (!tuning::LoadDataSet(data, &train, &holdout, limit, &skipped, &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  std::printf("%zu training and %zu held-out positions, %lld lines skipped\n", train.positions.size(),
+              holdout.positions.size(), skipped);
+  if (train.positions.empty() || holdout.positions.empty()) {
+    std::fprintf(stderr, "not enough positions\n");
+    return 1;
+  }
+
+  tuning::TuneReport report;
+  if (!tuning::Tune(&engine, train, holdout, numbers.data(), options, &report)) return 1;
+  std::printf(
+      "done: K %.4f, training error %.7f -> %.7f, held-out %.7f -> %.7f, %d passes of %.3f s, last Jacobian "
+      "%.1f s\n",
+      report.k, report.startError, report.finalError, report.startHoldout, report.finalHoldout, report.passes,
+      report.secondsPerPass, report.secondsPerJacobian);
+  return 0;
+}
