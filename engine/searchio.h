@@ -19,5 +19,6 @@ void PrintPvLines(EngineState* engine);
 // "stop" or "ponderhit" (or input ends); "quit" ends the process.
 void ReleaseWait();
 
-// Nodes per second over a time in milliseconds (at least 128 ms).
+// Nodes per second over the elapsed milliseconds (at least 1), capped to fit
+// the printed 32-bit field.
 i32 NodesPerSecond(u64 nodes, i32 elapsedMs);
