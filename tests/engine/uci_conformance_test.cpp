@@ -192,6 +192,29 @@ TEST_F(Conformance, ClockAndMovetimeBudgetsAreKept) {
   EXPECT_LT(ms, 1086 + 150);
 }
 
+// Analysis tools show the result of a finished game: mate or stalemate, just
+// before the empty answer.
+TEST_F(Conformance, NoLegalMoveReportsMateOrStalemate) {
+  struct Case {
+    const char* fen;
+    const char* go;
+    const char* info;
+  } cases[] = {
+      {"7k/6Q1/6K1/8/8/8/8/8 b - - 0 1", "go depth 5", "info depth 0 score mate 0"},
+      {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "go infinite", "info depth 0 score cp 0"},
+      {"rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3", "go wtime 1000 btime 1000",
+       "info depth 0 score mate 0"},
+  };
+  for (const Case& c : cases) {
+    engine.Send(std::string("position fen ") + c.fen);
+    size_t before = engine.Lines().size();
+    EXPECT_EQ(GoAndWait(c.go, 2000), "bestmove 0000") << c.fen;
+    const std::vector<std::string>& lines = engine.Lines();
+    ASSERT_EQ(lines.size(), before + 2) << c.fen;
+    EXPECT_EQ(lines[before], c.info) << c.fen;
+  }
+}
+
 TEST_F(Conformance, BadInputNeverYieldsAnIllegalMove) {
   // No position yet, a refused FEN, a line with neither startpos nor fen.
   EXPECT_EQ(GoAndWait("go depth 3", 2000), "bestmove 0000");
