@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int DefaultDepth = 11;
+constexpr int DefaultDepth = 10;
 
 int Usage() {
   std::fprintf(stderr, "usage: tarvo-bench [depth] [--expect NODES]\n");
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
       expected = std::strtoull(argv[++i], nullptr, 10);
     } else if (argv[i][0] >= '1' && argv[i][0] <= '9') {
       depth = std::atoi(argv[i]);
-      if (depth < 2 || depth > 64) return Usage();
+      if (depth < 1 || depth > 63) return Usage();
     } else {
       return Usage();
     }

@@ -53,9 +53,11 @@ TEST_F(Conformance, DepthLimitAndBestmoveFormat) {
   engine.Send("position startpos moves e2e4 e7e5");
   std::string best = GoAndWait("go depth 5", 10000);
   ASSERT_FALSE(best.empty());
+  // Iterations 1 to 5; progress lines from iteration 3 on.
   EXPECT_TRUE(Saw("info depth 3"));
-  EXPECT_TRUE(Saw("info depth 4"));
-  EXPECT_FALSE(Saw("info depth 5"));
+  EXPECT_TRUE(Saw("info depth 5"));
+  EXPECT_TRUE(Saw("info multipv 1 depth 5 score "));
+  EXPECT_FALSE(Saw("info depth 6"));
   EXPECT_FALSE(Saw("info depth 2"));
   // "bestmove m " or "bestmove m  ponder p ": each move followed by one blank.
   std::vector<std::string> words = Split(best);
@@ -69,15 +71,58 @@ TEST_F(Conformance, DepthLimitAndBestmoveFormat) {
   }
 }
 
-TEST_F(Conformance, MateSearchFindsTheMateInThree) {
-  engine.Send("position fen r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1");
-  std::string best = GoAndWait("go mate 3", 10000);
-  EXPECT_EQ(Split(best).at(1), "f6a6");
-  EXPECT_TRUE(Saw("info depth 4"));
-  EXPECT_FALSE(Saw("info depth 5"));
-  bool mate3 = false;
-  for (const std::string& l : engine.Lines()) mate3 |= l.find("score mate 3 ") != std::string::npos;
-  EXPECT_TRUE(mate3);
+// The last line with a score before "bestmove", as python-chess keeps it.
+std::string LastScoreLine(const std::vector<std::string>& lines) {
+  std::string last;
+  for (const std::string& l : lines)
+    if (l.find(" score ") != std::string::npos) last = l;
+  return last;
+}
+
+// "mate N" searches at most 2N - 1 plies and ends once a mate in N or fewer is
+// proven; every search reports its score, short ones included.
+TEST_F(Conformance, MateAndDepthLimitsFindTheMates) {
+  struct Case {
+    const char* fen;
+    const char* go;
+    const char* move;   // nullptr: several first moves mate as fast
+    const char* score;  // in the last line with a score
+    const char* beyond;  // a progress line the search must not reach
+  } cases[] = {
+      {"6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "go depth 1", "d1d8", "depth 1 score mate 1 ", "info depth"},
+      {"6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "go mate 1", "d1d8", "depth 1 score mate 1 ", "info depth"},
+      {"k7/8/2K5/8/8/8/8/7R w - - 0 1", "go mate 2", nullptr, "score mate 2 ", "info depth 4"},
+      {"r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1", "go mate 3", "f6a6", "score mate 3 ", "info depth 6"},
+      // A mate in three proven early ends a search allowed nine plies.
+      {"r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1", "go mate 5", "f6a6", "score mate 3 ", "info depth 9"},
+      // Black mates: the score is in the view of the side to move.
+      {"3r2k1/5ppp/8/8/8/8/5PPP/6K1 b - - 0 1", "go depth 2", "d8d1", "depth 2 score mate 1 ", "info depth"},
+  };
+  for (const Case& c : cases) {
+    engine.Send(std::string("position fen ") + c.fen);
+    size_t before = engine.Lines().size();
+    std::string best = GoAndWait(c.go, 10000);
+    ASSERT_FALSE(best.empty()) << c.fen << " " << c.go;
+    std::vector<std::string> lines(engine.Lines().begin() + long(before), engine.Lines().end());
+    if (c.move != nullptr) {
+      EXPECT_EQ(Split(best).at(1), c.move) << c.fen << " " << c.go;
+    }
+    std::string last = LastScoreLine(lines);
+    EXPECT_EQ(last.rfind("info multipv 1 ", 0), 0u) << last;
+    EXPECT_NE(last.find(c.score), std::string::npos) << c.go << ": " << last;
+    EXPECT_NE(last.find(" pv " + Split(best).at(1) + " "), std::string::npos) << last;
+    for (const std::string& l : lines) EXPECT_NE(l.rfind(c.beyond, 0), 0u) << c.go << ": " << l;
+  }
+}
+
+// A GUI asking for depth N gets iteration N as the depth of the last score.
+TEST_F(Conformance, DepthEightReportsDepthEight) {
+  engine.Send("position startpos moves e2e4 e7e5 g1f3 b8c6");
+  ASSERT_FALSE(GoAndWait("go depth 8", 20000).empty());
+  EXPECT_TRUE(Saw("info depth 8"));
+  EXPECT_FALSE(Saw("info depth 9"));
+  EXPECT_EQ(LastScoreLine(engine.Lines()).rfind("info multipv 1 depth 8 score cp ", 0), 0u)
+      << LastScoreLine(engine.Lines());
 }
 
 TEST_F(Conformance, SearchmovesRestrictTheRoot) {
@@ -98,9 +143,9 @@ TEST_F(Conformance, MultiPvReportsThreeLines) {
   engine.Send("setoption name MultiPV value 3");
   engine.Send("position startpos");
   ASSERT_FALSE(GoAndWait("go depth 6", 10000).empty());
-  EXPECT_TRUE(Saw("info multipv 1 depth 5 "));
-  EXPECT_TRUE(Saw("info multipv 2 depth 5 "));
-  EXPECT_TRUE(Saw("info multipv 3 depth 5 "));
+  EXPECT_TRUE(Saw("info multipv 1 depth 6 "));
+  EXPECT_TRUE(Saw("info multipv 2 depth 6 "));
+  EXPECT_TRUE(Saw("info multipv 3 depth 6 "));
   EXPECT_FALSE(Saw("info multipv 4 "));
 }
 
