@@ -252,7 +252,12 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
       UnmakeMove(pos, m, &undo);
 
       if (RecordRootResult(engine, v, m) && engine->infoEnabled) PrintPvLines(engine);
-      if (v > alpha) alpha = v;
+      // With several lines a later move has to beat the k-th best line, not
+      // the best one, to take its rank.
+      if (engine->multiPv > 1)
+        alpha = engine->pvScore[engine->multiPv - 1];
+      else if (v > alpha)
+        alpha = v;
       if (iteration > 3) PollInput(engine);
       if (engine->searchState == 0) {
         stopped = true;

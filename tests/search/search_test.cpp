@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <string>
 
 #include "engine/state.h"
 #include "eval/eval.h"
@@ -260,6 +261,43 @@ TEST_F(SearchTest, RootTerminatesWithOutOfRangeTableScores) {
   RootSearch(&engine, &pos, &limits);
   EXPECT_GE(engine.plies[0].pvCount, 1u);
   EXPECT_NE(FindLegalMove(&pos, MoveToText(engine.plies[0].pv[0]).text), NoMove);
+}
+
+}  // namespace
+
+namespace {
+
+// MultiPV ranks hold the best moves in order, whichever iteration first saw
+// them: with K+R v K (values from an outside engine) two quiet king moves mate
+// in two, Ra1 mates in three and six other rook moves in four.
+TEST_F(SearchTest, MultiPvRanksAreTheBestMovesInOrder) {
+  struct Rank {
+    i32 score;
+    const char* moves[2];  // any of these, each at most once
+  };
+  const Rank expected[] = {{MateValue - 3, {"c6b6", "c6c7"}},
+                           {MateValue - 3, {"c6b6", "c6c7"}},
+                           {MateValue - 5, {"h1a1", nullptr}}};
+  for (int depth : {3, 4, 5, 7}) {
+    Fresh();
+    Load("k7/8/2K5/8/8/8/8/7R w - - 0 1");
+    static SearchLimits limits;
+    limits = SearchLimits{};
+    limits.depth = depth;
+    engine.multiPv = 3;
+    RootSearch(&engine, &pos, &limits);
+    engine.multiPv = 1;
+    std::string seen;
+    for (int k = 0; k < 3; ++k) {
+      const int slot = engine.pvSlot[k];
+      const std::string move = MoveToText(engine.pvLines[slot][0]).text;
+      EXPECT_EQ(engine.pvScore[k], expected[k].score) << "depth " << depth << " rank " << k + 1 << " " << move;
+      bool listed = move == expected[k].moves[0] || (expected[k].moves[1] && move == expected[k].moves[1]);
+      EXPECT_TRUE(listed) << "depth " << depth << " rank " << k + 1 << " " << move;
+      EXPECT_EQ(seen.find(move), std::string::npos) << move << " twice";
+      seen += move + " ";
+    }
+  }
 }
 
 }  // namespace
