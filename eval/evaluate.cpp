@@ -193,6 +193,10 @@ i32 Evaluate(Position* pos, PlyRecord* ply, const EvalWeights* weights, PawnHash
 
   // 6. Lazy exit.
   ply->lazy = 1;
+#ifdef TARVO_LAZY_THREATS_ZERO
+  ply->threats[White] = ply->threats[Black] = 0;
+  ply->threatBalance = ply->pieceThreatBalance = 0;
+#endif
   ply->eval = Sign[side] * quick;
   return ply->eval;
 }

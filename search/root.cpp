@@ -306,7 +306,8 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
 
   // Progress lines begin at iteration 3; a shorter search still reports the
   // score of its answer.
-  if (!engine->infoEnabled) ReportShortSearch(engine, stopped ? engine->iterationDepth : completed, completed);
+  if (!engine->infoEnabled)
+    ReportShortSearch(engine, stopped ? engine->iterationDepth : completed, completed);
 
   // An infinite or ponder search that ran out of depth waits for the GUI.
   if (!stopped && (limits->infinite || limits->ponder) && engine->iterationDepth >= MaxPly &&

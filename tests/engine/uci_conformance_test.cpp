@@ -85,8 +85,8 @@ TEST_F(Conformance, MateAndDepthLimitsFindTheMates) {
   struct Case {
     const char* fen;
     const char* go;
-    const char* move;   // nullptr: several first moves mate as fast
-    const char* score;  // in the last line with a score
+    const char* move;    // nullptr: several first moves mate as fast
+    const char* score;   // in the last line with a score
     const char* beyond;  // a progress line the search must not reach
   } cases[] = {
       {"6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "go depth 1", "d1d8", "depth 1 score mate 1 ", "info depth"},
