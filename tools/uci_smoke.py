@@ -102,7 +102,7 @@ def best_move(lines):
 
 def counters_consistent(lines):
     """Whether every time/nodes/nps triple is three decimal numbers with
-    nps = nodes * 1000 / max(time, 128): a 64-bit node count printed with the
+    nps = nodes * 1000 / max(time, 1): a 64-bit node count printed with the
     wrong width shifts or garbles the fields after it."""
     triples = [COUNTERS.search(line) for line in lines]
     triples = [t for t in triples if t]
@@ -112,7 +112,7 @@ def counters_consistent(lines):
         if not (t.group(2).isdigit() and t.group(3).isdigit()):
             return False, t.group(0)
         ms, nodes, nps = int(t.group(1)), int(t.group(2)), int(t.group(3))
-        if nodes <= 0 or nps != nodes * 1000 // max(ms, 128):
+        if nodes <= 0 or nps != min(nodes * 1000 // max(ms, 1), 2**31 - 1):
             return False, t.group(0)
     return True, f"{len(triples)} lines, last '{triples[-1].group(0)}'"
 
