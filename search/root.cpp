@@ -54,7 +54,7 @@ i32 Elapsed(const EngineState* engine) { return ElapsedMs(engine->lastTick, engi
 // Prints the multi-PV lines of `iteration` for a search that printed none.
 // When a stop left that iteration without a scored move, the best line of the
 // last complete one (`completed`, 0 for none) takes rank 1.
-void ReportShortSearch(EngineState* engine, int iteration, int completed) {
+void ReportScore(EngineState* engine, int iteration, int completed) {
   if (engine->pvScore[0] == -InfiniteScore) {
     const PlyRecord* root = &engine->plies[0];
     if (completed == 0 || root->pvCount == 0) return;
@@ -163,6 +163,7 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
   Move easyMove = NoMove;
   bool stopped = false;
   int completed = 0;  // the last iteration that searched every root move
+  bool scorePrinted = false;
   while (engine->iterationDepth <= engine->maxDepth) {
     const int iteration = engine->iterationDepth;
     // 1. Fresh multi-PV store and a full window.
@@ -251,7 +252,10 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
       }
       UnmakeMove(pos, m, &undo);
 
-      if (RecordRootResult(engine, v, m) && engine->infoEnabled) PrintPvLines(engine);
+      if (RecordRootResult(engine, v, m) && engine->infoEnabled) {
+        PrintPvLines(engine);
+        scorePrinted = true;
+      }
       // With several lines a later move has to beat the k-th best line, not
       // the best one, to take its rank.
       if (engine->multiPv > 1)
@@ -304,10 +308,9 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
     engine->iterationDepth++;
   }
 
-  // Progress lines begin at iteration 3; a shorter search still reports the
-  // score of its answer.
-  if (!engine->infoEnabled)
-    ReportShortSearch(engine, stopped ? engine->iterationDepth : completed, completed);
+  // Scores are printed from iteration 3 on; a search that ended before it
+  // printed one still reports the score of its answer.
+  if (!scorePrinted) ReportScore(engine, stopped ? engine->iterationDepth : completed, completed);
 
   // An infinite or ponder search that ran out of depth waits for the GUI.
   if (!stopped && (limits->infinite || limits->ponder) && engine->iterationDepth >= MaxPly &&

@@ -115,6 +115,17 @@ TEST_F(Conformance, MateAndDepthLimitsFindTheMates) {
   }
 }
 
+// A node limit that ends the search as iteration 3 begins, before it scores
+// a move, still reports the score of the answer: that of iteration 2.
+TEST_F(Conformance, NodeLimitBeforeTheFirstScoreLineReportsOne) {
+  engine.Send("position startpos");
+  std::string best = GoAndWait("go nodes 50", 5000);
+  ASSERT_FALSE(best.empty());
+  std::string last = LastScoreLine(engine.Lines());
+  EXPECT_EQ(last.rfind("info multipv 1 depth 2 score cp ", 0), 0u) << last;
+  EXPECT_NE(last.find(" pv " + Split(best).at(1) + " "), std::string::npos) << last << " / " << best;
+}
+
 // A GUI asking for depth N gets iteration N as the depth of the last score.
 TEST_F(Conformance, DepthEightReportsDepthEight) {
   engine.Send("position startpos moves e2e4 e7e5 g1f3 b8c6");
