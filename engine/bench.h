@@ -7,7 +7,7 @@
 
 struct EngineState;
 
-constexpr int DefaultBenchDepth = 11;
+constexpr int DefaultBenchDepth = 10;
 constexpr int MinBenchDepth = 2;
 constexpr int MaxBenchDepth = 64;
 

@@ -114,6 +114,9 @@ void HandleGo(const char* args, Position* pos, EngineState* engine) {
   legal.count = 0;
   GenerateLegal(pos, &legal);
   if (legal.count == 0) {
+    // The game is over; analysis tools still want its result.
+    bool inCheck = IsAttacked(pos, pos->side ^ 1, pos->kingSquare[pos->side]);
+    Print(inCheck ? "info depth 0 score mate 0\n" : "info depth 0 score cp 0\n");
     Print("bestmove 0000\n");
     return;
   }

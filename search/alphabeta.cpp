@@ -203,7 +203,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
 
     bool skip = false;
     // 16.7 A marked move is kept only when it creates a new threat.
-    if (marked && pieceThreatGain < 1 && threatGain < 1) skip = true;
+    if (marked && CreatesNoNewThreat(node, child, us)) skip = true;
     // 16.8 Late futility against the static score after the move.
     if (!skip && !pvNode && !inCheck && !extended && depth <= 4.0f && quiet &&
         f32(moveCount) >= depth + 2.0f && !passed) {

@@ -49,3 +49,13 @@ inline bool MateDistanceCut(const Position* pos, const PlyRecord* node, int ply,
   if (hi < *beta) *beta = hi;
   return false;
 }
+
+// Whether a marked late move created no new threat for `mover`, comparing the
+// threat counts the evaluations left in the node's and the child's records.
+// A lazy evaluation counts no threats; without both counts the move is kept.
+inline bool CreatesNoNewThreat(const PlyRecord* node, const PlyRecord* child, int mover) {
+  if (node->lazy != 0 || child->lazy != 0) return false;
+  const int s = Sign[mover];
+  return (child->pieceThreatBalance - node->pieceThreatBalance) * s < 1 &&
+         (child->threatBalance - node->threatBalance) * s < 1;
+}

@@ -13,6 +13,8 @@ namespace {
 
 // A root move scored at iteration d sorts above every move last scored earlier.
 constexpr i32 IterationKeyStep = 2 * InfiniteScore;
+// The deepest iteration: its children still fit in the ply records.
+constexpr int MaxIteration = MaxPly - 1;
 
 void ClearStatistics(EngineState* engine) {
   for (int i = 0; i < 768; ++i) engine->historyScore[i] = engine->historyGood[i] = engine->historyBad[i] = 0;
@@ -48,6 +50,29 @@ void PrintBoundLine(const EngineState* engine, i32 v, Move m, const char* bound)
 }
 
 i32 Elapsed(const EngineState* engine) { return ElapsedMs(engine->lastTick, engine->startTick); }
+
+// Prints the multi-PV lines of `iteration` for a search that printed none.
+// When a stop left that iteration without a scored move, the best line of the
+// last complete one (`completed`, 0 for none) takes rank 1.
+void ReportScore(EngineState* engine, int iteration, int completed) {
+  if (engine->pvScore[0] == -InfiniteScore) {
+    const PlyRecord* root = &engine->plies[0];
+    if (completed == 0 || root->pvCount == 0) return;
+    int slot = engine->pvSlot[0];
+    int length = root->pvCount < u32(MaxPly) ? int(root->pvCount) : MaxPly;
+    for (int i = 0; i < length; ++i) engine->pvLines[slot][i] = root->pv[i];
+    engine->pvLength[slot] = length;
+    engine->pvNodes[slot] = engine->nodes;
+    engine->lastTick = TickCount();
+    engine->pvTime[slot] = Elapsed(engine);
+    engine->pvScore[0] = engine->lastScore;
+    iteration = completed;
+  }
+  int current = engine->iterationDepth;
+  engine->iterationDepth = iteration;
+  PrintPvLines(engine);
+  engine->iterationDepth = current;
+}
 
 }  // namespace
 
@@ -104,7 +129,7 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
   i32 depth = limits->depth > 0 ? limits->depth : 0;
   i64 mateDepth = limits->mate > 0 ? 2 * i64(limits->mate) - 1 : 0;
   i64 maxDepth = depth > mateDepth ? depth : mateDepth;
-  engine->maxDepth = i32(maxDepth > MaxPly ? MaxPly : maxDepth);
+  engine->maxDepth = i32(maxDepth > MaxIteration ? MaxIteration : maxDepth);
   engine->nodeLimit = limits->nodes > 0 ? limits->nodes : 0;
   engine->moveTime = limits->movetime > 0 ? limits->movetime : 0;
   engine->pollInterval = engine->pollCountdown =
@@ -125,7 +150,7 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
   if (rootMoves->count == 0) GenerateLegal(pos, rootMoves);
   engine->rootMoveCount = rootMoves->count;
   for (int i = 0; i < rootMoves->count; ++i) rootMoves->score[i] = 0;
-  if (engine->maxDepth == 0) engine->maxDepth = MaxPly;
+  if (engine->maxDepth == 0) engine->maxDepth = MaxIteration;
   root->lazyLow = i16(-InfiniteScore);
   root->lazyHigh = i16(InfiniteScore);
   Evaluate(pos, root, engine->weights, engine->pawnTable);
@@ -136,7 +161,9 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
 
   Move easyMove = NoMove;
   bool stopped = false;
-  while (engine->iterationDepth < engine->maxDepth) {
+  int completed = 0;  // the last iteration that searched every root move
+  bool scorePrinted = false;
+  while (engine->iterationDepth <= engine->maxDepth) {
     const int iteration = engine->iterationDepth;
     // 1. Fresh multi-PV store and a full window.
     engine->extraTime = 0;
@@ -224,8 +251,16 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
       }
       UnmakeMove(pos, m, &undo);
 
-      if (RecordRootResult(engine, v, m) && engine->infoEnabled) PrintPvLines(engine);
-      if (v > alpha) alpha = v;
+      if (RecordRootResult(engine, v, m) && engine->infoEnabled) {
+        PrintPvLines(engine);
+        scorePrinted = true;
+      }
+      // With several lines a later move has to beat the k-th best line, not
+      // the best one, to take its rank.
+      if (engine->multiPv > 1)
+        alpha = engine->pvScore[engine->multiPv - 1];
+      else if (v > alpha)
+        alpha = v;
       if (iteration > 3) PollInput(engine);
       if (engine->searchState == 0) {
         stopped = true;
@@ -240,6 +275,7 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
     StorePvInTable(engine, pos);
     engine->previousScore = engine->lastScore;
     engine->lastScore = engine->pvScore[0];
+    completed = iteration;
 
     // 10. More time when the best move is unstable or the score dropped.
     if (iteration > 3) {
@@ -253,7 +289,9 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
       engine->extraTime = i32(extra > 2147483647 ? 2147483647 : extra < -2147483647 ? -2147483647 : extra);
     }
 
-    // 11. Whether another iteration is worth starting.
+    // 11. Whether another iteration is worth starting: not once the mate
+    //     asked for (or a shorter one) is proven.
+    if (mateDepth > 0 && engine->lastScore >= MateBound && engine->lastScore >= MateValue - mateDepth) break;
     if (engine->searchState == 1 && iteration > 3) {
       if (engine->mateDepthSum > 6 || engine->rootMoveCount == 1) break;
       engine->lastTick = TickCount();
@@ -267,6 +305,10 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
     }
     engine->iterationDepth++;
   }
+
+  // Scores are printed from iteration 3 on; a search that ended before it
+  // printed one still reports the score of its answer.
+  if (!scorePrinted) ReportScore(engine, stopped ? engine->iterationDepth : completed, completed);
 
   // An infinite or ponder search that ran out of depth waits for the GUI.
   if (!stopped && (limits->infinite || limits->ponder) && engine->iterationDepth >= MaxPly &&

@@ -51,8 +51,9 @@ void PollInput(EngineState* engine) {
 }
 
 i32 NodesPerSecond(u64 nodes, i32 elapsedMs) {
-  u64 ms = elapsedMs < 128 ? 128 : u64(elapsedMs);
-  return i32(nodes * 1000 / ms);
+  u64 ms = elapsedMs < 1 ? 1 : u64(elapsedMs);
+  u64 nps = nodes * 1000 / ms;
+  return nps > 2147483647 ? 2147483647 : i32(nps);
 }
 
 void PeriodicCheck(EngineState* engine) {

@@ -22,5 +22,6 @@ void PrintPvLines(EngineState* engine);
 // wait for the command loop as in PollInput.
 void ReleaseWait(EngineState* engine);
 
-// Nodes per second over a time in milliseconds (at least 128 ms).
+// Nodes per second over the elapsed milliseconds (at least 1), capped to fit
+// the printed 32-bit field.
 i32 NodesPerSecond(u64 nodes, i32 elapsedMs);

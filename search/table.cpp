@@ -98,6 +98,20 @@ void Store(TransTable* tt, u64 key, Move move, i32 score, f32 depth, u32 bound) 
     hit->moveAndBound = move | bound << 24;
   }
 }
+
+namespace {
+
+constexpr u32 MoveMask = 0xFFFFFF;
+// The least depth a store records: any real result of the key is deeper.
+constexpr i8 PvOnlyDepth = -127;
+
+}  // namespace
+
+// The PV write only supplies first moves. It keeps the depth, bound and score
+// an entry already has; a new entry gets no bound and the least depth, so that
+// any real result of the position replaces it and it is the first to leave a
+// full bucket. (A PV entry that outranked real results would outlive its
+// search and keep their scores out of the table.)
 void StorePvInTable(EngineState* engine, const Position* pos) {
   TransTable* tt = &engine->tt;
   const PlyRecord* root = &engine->plies[0];
@@ -119,14 +133,10 @@ void StorePvInTable(EngineState* engine, const Position* pos) {
       tt->storeHits++;
       if (!(hit->age == tt->generation && hit->age != 0)) tt->fills++;
       hit->age = tt->generation;
-      if (hit->depth < 64) {
-        hit->depth = 64;
-        hit->score = -InfiniteScore;
-        hit->moveAndBound = m;
-      }
+      hit->moveAndBound = (hit->moveAndBound & ~MoveMask) | m;
     } else {
       if (candidate->age != tt->generation) tt->fills++;
-      *candidate = TTEntry{copy.key, m, i16(-InfiniteScore), 64, tt->generation};
+      *candidate = TTEntry{copy.key, m, i16(-InfiniteScore), PvOnlyDepth, tt->generation};
     }
     if (i + 1 == root->pvCount) return;
     UndoRecord undo;

@@ -23,8 +23,10 @@ const TTEntry* Probe(TransTable* tt, u64 key);
 // Stores a node result: an entry of the same key is only deepened, otherwise
 // the shallowest entry of the bucket is replaced.
 void Store(TransTable* tt, u64 key, Move move, i32 score, f32 depth, u32 bound);
-// Writes the root's principal variation into the table (depth 64, no bound)
-// so that the next iteration tries those moves first.
+// Writes the root's principal variation into the table so that the next
+// iteration tries those moves first: an entry of the position takes the PV
+// move and keeps the rest; a missing one is added as a move-only entry that
+// every later store replaces.
 void StorePvInTable(EngineState* engine, const Position* pos);
 
 inline Move EntryMove(const TTEntry* e) { return e->moveAndBound & 0xFFFFFF; }

@@ -102,7 +102,7 @@ def best_move(lines):
 
 def counters_consistent(lines):
     """Whether every time/nodes/nps triple is three decimal numbers with
-    nps = nodes * 1000 / max(time, 128): a 64-bit node count printed with the
+    nps = nodes * 1000 / max(time, 1): a 64-bit node count printed with the
     wrong width shifts or garbles the fields after it."""
     triples = [COUNTERS.search(line) for line in lines]
     triples = [t for t in triples if t]
@@ -112,7 +112,7 @@ def counters_consistent(lines):
         if not (t.group(2).isdigit() and t.group(3).isdigit()):
             return False, t.group(0)
         ms, nodes, nps = int(t.group(1)), int(t.group(2)), int(t.group(3))
-        if nodes <= 0 or nps != nodes * 1000 // max(ms, 128):
+        if nodes <= 0 or nps != min(nodes * 1000 // max(ms, 1), 2**31 - 1):
             return False, t.group(0)
     return True, f"{len(triples)} lines, last '{triples[-1].group(0)}'"
 
@@ -146,8 +146,8 @@ def run(command, cwd, startup_timeout):
         checks.check(move in AFTER_E4_E5_NF3_NC6, "go depth 8 gives a legal bestmove",
                      lines[-1] if lines else "no bestmove")
         if lines:
-            # "depth N" runs the iterations below N.
-            checks.check(any(l.startswith("info multipv 1 depth 7 ") for l in lines), "iteration 7 reported")
+            # "depth N" runs iterations 1 to N.
+            checks.check(any(l.startswith("info multipv 1 depth 8 ") for l in lines), "iteration 8 reported")
             ok, detail = counters_consistent(lines)
             checks.check(ok, "64-bit node counts print correctly", detail)
 

@@ -53,9 +53,11 @@ TEST_F(Conformance, DepthLimitAndBestmoveFormat) {
   engine.Send("position startpos moves e2e4 e7e5");
   std::string best = GoAndWait("go depth 5", 10000);
   ASSERT_FALSE(best.empty());
+  // Iterations 1 to 5; progress lines from iteration 3 on.
   EXPECT_TRUE(Saw("info depth 3"));
-  EXPECT_TRUE(Saw("info depth 4"));
-  EXPECT_FALSE(Saw("info depth 5"));
+  EXPECT_TRUE(Saw("info depth 5"));
+  EXPECT_TRUE(Saw("info multipv 1 depth 5 score "));
+  EXPECT_FALSE(Saw("info depth 6"));
   EXPECT_FALSE(Saw("info depth 2"));
   // "bestmove m " or "bestmove m  ponder p ": each move followed by one blank.
   std::vector<std::string> words = Split(best);
@@ -69,15 +71,69 @@ TEST_F(Conformance, DepthLimitAndBestmoveFormat) {
   }
 }
 
-TEST_F(Conformance, MateSearchFindsTheMateInThree) {
-  engine.Send("position fen r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1");
-  std::string best = GoAndWait("go mate 3", 10000);
-  EXPECT_EQ(Split(best).at(1), "f6a6");
-  EXPECT_TRUE(Saw("info depth 4"));
-  EXPECT_FALSE(Saw("info depth 5"));
-  bool mate3 = false;
-  for (const std::string& l : engine.Lines()) mate3 |= l.find("score mate 3 ") != std::string::npos;
-  EXPECT_TRUE(mate3);
+// The last line with a score before "bestmove", as python-chess keeps it.
+std::string LastScoreLine(const std::vector<std::string>& lines) {
+  std::string last;
+  for (const std::string& l : lines)
+    if (l.find(" score ") != std::string::npos) last = l;
+  return last;
+}
+
+// "mate N" searches at most 2N - 1 plies and ends once a mate in N or fewer is
+// proven; every search reports its score, short ones included.
+TEST_F(Conformance, MateAndDepthLimitsFindTheMates) {
+  struct Case {
+    const char* fen;
+    const char* go;
+    const char* move;    // nullptr: several first moves mate as fast
+    const char* score;   // in the last line with a score
+    const char* beyond;  // a progress line the search must not reach
+  } cases[] = {
+      {"6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "go depth 1", "d1d8", "depth 1 score mate 1 ", "info depth"},
+      {"6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "go mate 1", "d1d8", "depth 1 score mate 1 ", "info depth"},
+      {"k7/8/2K5/8/8/8/8/7R w - - 0 1", "go mate 2", nullptr, "score mate 2 ", "info depth 4"},
+      {"r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1", "go mate 3", "f6a6", "score mate 3 ", "info depth 6"},
+      // A mate in three proven early ends a search allowed nine plies.
+      {"r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1", "go mate 5", "f6a6", "score mate 3 ", "info depth 9"},
+      // Black mates: the score is in the view of the side to move.
+      {"3r2k1/5ppp/8/8/8/8/5PPP/6K1 b - - 0 1", "go depth 2", "d8d1", "depth 2 score mate 1 ", "info depth"},
+  };
+  for (const Case& c : cases) {
+    engine.Send(std::string("position fen ") + c.fen);
+    size_t before = engine.Lines().size();
+    std::string best = GoAndWait(c.go, 10000);
+    ASSERT_FALSE(best.empty()) << c.fen << " " << c.go;
+    std::vector<std::string> lines(engine.Lines().begin() + long(before), engine.Lines().end());
+    if (c.move != nullptr) {
+      EXPECT_EQ(Split(best).at(1), c.move) << c.fen << " " << c.go;
+    }
+    std::string last = LastScoreLine(lines);
+    EXPECT_EQ(last.rfind("info multipv 1 ", 0), 0u) << last;
+    EXPECT_NE(last.find(c.score), std::string::npos) << c.go << ": " << last;
+    EXPECT_NE(last.find(" pv " + Split(best).at(1) + " "), std::string::npos) << last;
+    for (const std::string& l : lines) EXPECT_NE(l.rfind(c.beyond, 0), 0u) << c.go << ": " << l;
+  }
+}
+
+// A node limit that ends the search as iteration 3 begins, before it scores
+// a move, still reports the score of the answer: that of iteration 2.
+TEST_F(Conformance, NodeLimitBeforeTheFirstScoreLineReportsOne) {
+  engine.Send("position startpos");
+  std::string best = GoAndWait("go nodes 50", 5000);
+  ASSERT_FALSE(best.empty());
+  std::string last = LastScoreLine(engine.Lines());
+  EXPECT_EQ(last.rfind("info multipv 1 depth 2 score cp ", 0), 0u) << last;
+  EXPECT_NE(last.find(" pv " + Split(best).at(1) + " "), std::string::npos) << last << " / " << best;
+}
+
+// A GUI asking for depth N gets iteration N as the depth of the last score.
+TEST_F(Conformance, DepthEightReportsDepthEight) {
+  engine.Send("position startpos moves e2e4 e7e5 g1f3 b8c6");
+  ASSERT_FALSE(GoAndWait("go depth 8", 20000).empty());
+  EXPECT_TRUE(Saw("info depth 8"));
+  EXPECT_FALSE(Saw("info depth 9"));
+  EXPECT_EQ(LastScoreLine(engine.Lines()).rfind("info multipv 1 depth 8 score cp ", 0), 0u)
+      << LastScoreLine(engine.Lines());
 }
 
 TEST_F(Conformance, SearchmovesRestrictTheRoot) {
@@ -98,9 +154,9 @@ TEST_F(Conformance, MultiPvReportsThreeLines) {
   engine.Send("setoption name MultiPV value 3");
   engine.Send("position startpos");
   ASSERT_FALSE(GoAndWait("go depth 6", 10000).empty());
-  EXPECT_TRUE(Saw("info multipv 1 depth 5 "));
-  EXPECT_TRUE(Saw("info multipv 2 depth 5 "));
-  EXPECT_TRUE(Saw("info multipv 3 depth 5 "));
+  EXPECT_TRUE(Saw("info multipv 1 depth 6 "));
+  EXPECT_TRUE(Saw("info multipv 2 depth 6 "));
+  EXPECT_TRUE(Saw("info multipv 3 depth 6 "));
   EXPECT_FALSE(Saw("info multipv 4 "));
 }
 
@@ -206,9 +262,18 @@ TEST_F(Conformance, CommandsPipelinedAfterStopAreKept) {
   EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4"}, Split(line).at(1))) << line;
   ASSERT_TRUE(engine.ReadLine(&line, 2000));
   EXPECT_EQ(line, "readyok");
-  ASSERT_TRUE(engine.WaitFor("bestmove", 5000, &line));
-  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4", "e7e5"}, Split(line).at(1))) << line;
-  EXPECT_TRUE(engine.WaitFor("readyok", 2000));
+  // The last "isready" is read while "go depth 4" searches, so its answer may
+  // come before or after that search's "bestmove"; both must come.
+  bool answered = false, ready = false;
+  while (!(answered && ready) && engine.ReadLine(&line, 5000)) {
+    if (line == "readyok") ready = true;
+    if (line.rfind("bestmove", 0) == 0) {
+      answered = true;
+      EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4", "e7e5"}, Split(line).at(1))) << line;
+    }
+  }
+  EXPECT_TRUE(answered);
+  EXPECT_TRUE(ready);
 }
 
 TEST_F(Conformance, APartialLineNeverHoldsUpTheSearch) {
@@ -281,6 +346,29 @@ TEST_F(Conformance, ClockAndMovetimeBudgetsAreKept) {
   ms =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
   EXPECT_LT(ms, 1086 + 150);
+}
+
+// Analysis tools show the result of a finished game: mate or stalemate, just
+// before the empty answer.
+TEST_F(Conformance, NoLegalMoveReportsMateOrStalemate) {
+  struct Case {
+    const char* fen;
+    const char* go;
+    const char* info;
+  } cases[] = {
+      {"7k/6Q1/6K1/8/8/8/8/8 b - - 0 1", "go depth 5", "info depth 0 score mate 0"},
+      {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "go infinite", "info depth 0 score cp 0"},
+      {"rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3", "go wtime 1000 btime 1000",
+       "info depth 0 score mate 0"},
+  };
+  for (const Case& c : cases) {
+    engine.Send(std::string("position fen ") + c.fen);
+    size_t before = engine.Lines().size();
+    EXPECT_EQ(GoAndWait(c.go, 2000), "bestmove 0000") << c.fen;
+    const std::vector<std::string>& lines = engine.Lines();
+    ASSERT_EQ(lines.size(), before + 2) << c.fen;
+    EXPECT_EQ(lines[before], c.info) << c.fen;
+  }
 }
 
 TEST_F(Conformance, BadInputNeverYieldsAnIllegalMove) {

@@ -5,10 +5,12 @@
 
 #include <cstddef>
 #include <cstring>
+#include <string>
 
 #include "engine/parameters.h"
 #include "eval/eval.h"
 #include "eval/pawns.h"
+#include "search/node.h"
 #include "search/state.h"
 #include "search/table.h"
 
@@ -265,6 +267,89 @@ TEST_F(SearchTest, RootTerminatesWithOutOfRangeTableScores) {
   EXPECT_GE(engine.iterationDepth, 4);
   EXPECT_GE(engine.plies[0].pvCount, 1u);
   EXPECT_NE(FindLegalMove(&pos, MoveToText(engine.plies[0].pv[0]).text), NoMove);
+}
+
+}  // namespace
+
+namespace {
+
+// MultiPV ranks hold the best moves in order, whichever iteration first saw
+// them: with K+R v K (values from an outside engine) two quiet king moves mate
+// in two, Ra1 mates in three and six other rook moves in four.
+TEST_F(SearchTest, MultiPvRanksAreTheBestMovesInOrder) {
+  struct Rank {
+    i32 score;
+    const char* moves[2];  // any of these, each at most once
+  };
+  const Rank expected[] = {{MateValue - 3, {"c6b6", "c6c7"}},
+                           {MateValue - 3, {"c6b6", "c6c7"}},
+                           {MateValue - 5, {"h1a1", nullptr}}};
+  for (int depth : {3, 4, 5, 7}) {
+    Fresh();
+    Load("k7/8/2K5/8/8/8/8/7R w - - 0 1");
+    static SearchLimits limits;
+    limits = SearchLimits{};
+    limits.depth = depth;
+    engine.multiPv = 3;
+    RootSearch(&engine, &pos, &limits);
+    engine.multiPv = 1;
+    std::string seen;
+    for (int k = 0; k < 3; ++k) {
+      const int slot = engine.pvSlot[k];
+      const std::string move = MoveToText(engine.pvLines[slot][0]).text;
+      EXPECT_EQ(engine.pvScore[k], expected[k].score)
+          << "depth " << depth << " rank " << k + 1 << " " << move;
+      bool listed = move == expected[k].moves[0] || (expected[k].moves[1] && move == expected[k].moves[1]);
+      EXPECT_TRUE(listed) << "depth " << depth << " rank " << k + 1 << " " << move;
+      EXPECT_EQ(seen.find(move), std::string::npos) << move << " twice";
+      seen += move + " ";
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A lazy evaluation writes no threat counts: the test of a marked move must
+// not read counts another position left in the record.
+TEST_F(SearchTest, ThreatTestIgnoresLeftoverCounts) {
+  // A quiet move in a full middlegame, for either side; the child is
+  // evaluated with a window its quick score misses, so it exits lazily.
+  struct Case {
+    const char* fen;
+    const char* move;
+  } cases[] = {{"r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10", "h2h3"},
+               {"r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 b - - 0 10", "h7h6"}};
+  for (const Case& c : cases) {
+    Load(c.fen);
+    PlyRecord* node = &engine.plies[1];
+    PlyRecord* child = &engine.plies[2];
+    node->lazyLow = -32768;
+    node->lazyHigh = 32767;
+    Evaluate(&pos, node, engine.weights, engine.pawnTable);
+    ASSERT_EQ(node->lazy, 0) << c.fen;
+    const int mover = pos.side;
+    UndoRecord undo;
+    Move m = FindLegalMove(&pos, c.move);
+    ASSERT_NE(m, NoMove) << c.move;
+    MakeMove(&pos, m, &undo);
+    bool verdict[2];
+    for (int run = 0; run < 2; ++run) {
+      // Counts left by an earlier position: far behind, or far ahead.
+      const i16 leftover = i16((run == 0 ? 30 : -30) * Sign[mover]);
+      child->threatBalance = child->pieceThreatBalance = leftover;
+      child->threats[White] = child->threats[Black] = run == 0 ? ~u64(0) : 0;
+      // A window that the quick score misses by far.
+      child->lazyLow = -32000;
+      child->lazyHigh = -31999;
+      Evaluate(&pos, child, engine.weights, engine.pawnTable);
+      ASSERT_EQ(child->lazy, 1) << c.fen;
+      verdict[run] = CreatesNoNewThreat(node, child, mover);
+    }
+    UnmakeMove(&pos, m, &undo);
+    EXPECT_EQ(verdict[0], verdict[1]) << c.fen << " " << c.move;
+  }
 }
 
 }  // namespace

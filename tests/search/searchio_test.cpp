@@ -33,10 +33,15 @@ Move Word(const char* text) {
   return MoveFromText(&pos, text);
 }
 
-TEST(NodesPerSecond, AtLeast128Milliseconds) {
-  EXPECT_EQ(NodesPerSecond(1000, 0), 7812);
-  EXPECT_EQ(NodesPerSecond(1000, 127), 7812);
+// Short searches show their real speed: the time counts from 1 ms.
+TEST(NodesPerSecond, OverTheRealElapsedTime) {
+  EXPECT_EQ(NodesPerSecond(1000, 0), 1000000);
+  EXPECT_EQ(NodesPerSecond(1000, 1), 1000000);
+  EXPECT_EQ(NodesPerSecond(1000, 10), 100000);
+  EXPECT_EQ(NodesPerSecond(1000, 127), 7874);
   EXPECT_EQ(NodesPerSecond(1000, 1000), 1000);
+  EXPECT_EQ(NodesPerSecond(1000, -5), 1000000);  // a clock that went backwards
+  EXPECT_EQ(NodesPerSecond(u64(1) << 40, 1), 2147483647);
 }
 
 TEST_F(SearchIoTest, PvLinesWithCentipawnAndMateScores) {
@@ -61,7 +66,7 @@ TEST_F(SearchIoTest, PvLinesWithCentipawnAndMateScores) {
   PrintPvLines(&engine);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "info multipv 1 depth 7 score mate 1 time 1000 nodes 123456 nps 123456 pv e2e4 \n"
-            "info multipv 2 depth 7 score cp -35 time 10 nodes 1280 nps 10000 pv d2d4 d7d5 \n");
+            "info multipv 2 depth 7 score cp -35 time 10 nodes 1280 nps 128000 pv d2d4 d7d5 \n");
 
   // Mate scores: -32698 is mated in one, 32635 is still centipawns.
   engine.multiPv = 1;

@@ -134,7 +134,7 @@ TEST(StorePvInTable, WritesLegalPrefixOfThePrincipalVariation) {
     ASSERT_NE(e, nullptr) << i;
     EXPECT_EQ(EntryMove(e), moves[i]);
     EXPECT_EQ(EntryBound(e), 0u);
-    EXPECT_EQ(e->depth, 64);
+    EXPECT_EQ(e->depth, -127);
     EXPECT_EQ(e->score, -InfiniteScore);
     EXPECT_EQ(e->age, 5);
     UndoRecord undo;
@@ -147,6 +147,65 @@ TEST(StorePvInTable, WritesLegalPrefixOfThePrincipalVariation) {
   StorePvInTable(&engine, &pos);
   EXPECT_EQ(engine.tt.storeHits, 3u);
   FreeTable(&engine.tt);
+}
+
+// The PV write only supplies moves: it never leaves an entry that real search
+// results cannot replace, and it keeps what the search already stored.
+TEST(StorePvInTable, LaterStoresReplaceThePvEntries) {
+  InitBoardTables();
+  static EngineState engine;
+  static PlyRecord plies[MaxPly];
+  std::memset(&engine, 0, sizeof engine);
+  engine.plies = plies;
+  ASSERT_TRUE(AllocateTable(&engine.tt, 8));
+  TransTable* tt = &engine.tt;
+  tt->generation = 2;
+  static Position pos, next;
+  ASSERT_TRUE(LoadFen(&pos, StartFen));
+  const Move e4 = FindLegalMove(&pos, "e2e4");
+  const Move d4 = FindLegalMove(&pos, "d2d4");
+  next = pos;
+  UndoRecord undo;
+  MakeMove(&next, e4, &undo);
+  const Move e5 = FindLegalMove(&next, "e7e5");
+  PlyRecord* root = &engine.plies[0];
+  root->pv[0] = e4;
+  root->pv[1] = e5;
+  root->pvCount = 2;
+
+  // A stored result keeps its depth, bound and score and takes the PV move.
+  Store(tt, pos.key, d4, 35, 6.0f, BoundExact);
+  StorePvInTable(&engine, &pos);
+  const TTEntry* e = Probe(tt, pos.key);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(EntryMove(e), e4);
+  EXPECT_EQ(EntryBound(e), u32(BoundExact));
+  EXPECT_EQ(e->depth, 6);
+  EXPECT_EQ(e->score, 35);
+  // A deeper result of a later iteration still replaces it.
+  Store(tt, pos.key, d4, 20, 7.0f, BoundLower);
+  EXPECT_EQ(EntryMove(Probe(tt, pos.key)), d4);
+  EXPECT_EQ(Probe(tt, pos.key)->depth, 7);
+
+  // A position the search did not store gets a move-only entry that any real
+  // result of that position replaces, however shallow.
+  ASSERT_EQ(EntryMove(Probe(tt, next.key)), e5);
+  Store(tt, next.key, FindLegalMove(&next, "c7c5"), -15, 1.0f, BoundUpper);
+  e = Probe(tt, next.key);
+  EXPECT_EQ(EntryMove(e), FindLegalMove(&next, "c7c5"));
+  EXPECT_EQ(EntryBound(e), u32(BoundUpper));
+  EXPECT_EQ(e->depth, 1);
+  EXPECT_EQ(e->score, -15);
+
+  // And it is the first to go when its bucket is full of real results.
+  ClearTable(tt);
+  StorePvInTable(&engine, &pos);
+  const u64 bucket = pos.key & (tt->bucketCount - 1);
+  for (u64 n = 1; n <= 3; ++n) Store(tt, bucket + n * tt->bucketCount, d4, 0, 2.0f, BoundExact);
+  Store(tt, bucket + 4 * tt->bucketCount, d4, 0, 3.0f, BoundExact);
+  EXPECT_EQ(Probe(tt, pos.key), nullptr);
+  for (u64 n = 1; n <= 4; ++n) EXPECT_NE(Probe(tt, bucket + n * tt->bucketCount), nullptr) << n;
+  FreeTable(tt);
 }
 
 }  // namespace
