@@ -116,6 +116,18 @@ bool ReadPlacement(Position* pos, const char** text) {
   return rank == 0 && file == 8;
 }
 
+// The halfmove clock field at c: digits up to the end of the field, at most
+// 255; 0 when the field is missing or holds anything but digits.
+u8 ReadHalfmoveClock(const char* c) {
+  int value = 0;
+  const char* start = c;
+  for (; *c >= '0' && *c <= '9'; ++c) {
+    value = value * 10 + (*c - '0');
+    if (value > 255) value = 255;
+  }
+  return c != start && EndOfField(*c) ? u8(value) : 0;
+}
+
 }  // namespace
 
 // Loads the text into *pos only when it describes a position that can be played.
@@ -169,6 +181,11 @@ bool LoadFen(Position* pos, const char* text) {
         fresh.board[target] == Empty && fresh.board[target - forward] == Empty)
       fresh.epFile = u8(file + 1);
   }
+
+  // The halfmove clock: a count above 255 stays at 255 (the counter saturates
+  // there in play too); a missing or malformed field counts as 0.
+  while (!EndOfField(*c)) ++c;
+  fresh.fifty = ReadHalfmoveClock(SkipBlanks(c));
 
   ApplyDerived(&fresh, Derive(&fresh));
   if (IsAttacked(&fresh, fresh.side, fresh.kingSquare[fresh.side ^ 1])) return false;
