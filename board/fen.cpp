@@ -210,9 +210,10 @@ Move MoveFromText(const Position* pos, const char* text) {
   Move move = MakeMoveWord(from, to, piece, captured);
   if (piece == Pawn) {
     if (RankOf(to) == 0 || RankOf(to) == 7) {
-      const char* letter = text[4] ? std::strchr("qnrb", text[4]) : nullptr;
+      // Some interfaces write the promotion letter in upper case.
+      const char* letter = text[4] ? std::strchr("qnrbQNRB", text[4]) : nullptr;
       if (letter == nullptr) return NoMove;  // a pawn cannot stay on the last rank
-      move |= MovePromotionFlag | Move(letter - "qnrb") << 22;
+      move |= MovePromotionFlag | Move((letter - "qnrbQNRB") & 3) << 22;
     } else if (captured == Empty && (distance == 7 || distance == 9)) {
       // Only the pawn that has just moved two squares can be taken this way.
       if (pos->epFile != FileOf(to) + 1 || RankOf(to) != (us == White ? 5 : 2)) return NoMove;

@@ -257,7 +257,11 @@ TEST_F(Fen, MoveFromTextBuildsWordsFromTheBoard) {
   EXPECT_EQ(MoveFromText(pos, "e1g1 e8g8"), 0x106184u);  // only the token's first characters count
 
   // Tokens that make-move could not play consistently.
-  EXPECT_EQ(MoveFromText(pos, "e7e8Q"), NoMove);  // the promotion letter is lower case
+  EXPECT_EQ(MoveFromText(pos, "e7e8Q"), queen);  // either case names the piece
+  EXPECT_EQ(MoveFromText(pos, "e7e8N"), knight);
+  EXPECT_EQ(MoveFromText(pos, "e7e8R") ^ queen, 2u << 22);
+  EXPECT_EQ(MoveFromText(pos, "e7e8B") ^ queen, 3u << 22);
+  EXPECT_EQ(MoveFromText(pos, "e7e8K"), NoMove);
   EXPECT_EQ(MoveFromText(pos, "e7e8"), NoMove);
   EXPECT_EQ(MoveFromText(pos, "e2e4"), NoMove);   // empty from-square
   EXPECT_EQ(MoveFromText(pos, "b2b1q"), NoMove);  // the opponent's pawn
