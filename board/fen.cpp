@@ -46,6 +46,7 @@ struct Derived {
   u64 occupied, occupiedFiles, occupiedAntiDiagonals, occupiedDiagonals;
   u64 key, pawnKey;
   i32 materialIndex, material, pstOpening, pstEndgame;
+  u8 materialOverflow;
 };
 
 // Recomputes the derived fields from the board, colour sets, side and rights.
@@ -67,6 +68,7 @@ Derived Derive(const Position* pos) {
     }
   if (pos->side == Black) d.key ^= ZobristSide;
   d.key ^= ZobristCastle[pos->castling] ^ ZobristEnPassant[pos->epFile];
+  d.materialOverflow = ExceedsMaterialDigits(pos) ? 1 : 0;
   return d;
 }
 
@@ -79,6 +81,7 @@ void ApplyDerived(Position* pos, const Derived& d) {
   pos->key = d.key;
   pos->pawnKey = d.pawnKey;
   pos->materialIndex = d.materialIndex;
+  pos->materialOverflow = d.materialOverflow;
   pos->material = d.material;
   pos->pstOpening = d.pstOpening;
   pos->pstEndgame = d.pstEndgame;
@@ -295,6 +298,8 @@ bool PositionIsOk(const Position* pos, const char** what) {
       bad = "pawnKey";
     else if (pos->materialIndex != d.materialIndex)
       bad = "materialIndex";
+    else if (pos->materialOverflow != d.materialOverflow)
+      bad = "materialOverflow";
     else if (pos->material != d.material)
       bad = "material";
     else if (pos->pstOpening != d.pstOpening)
