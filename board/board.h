@@ -22,9 +22,9 @@ struct Position {
   u8 epFile;     // en-passant file + 1, 0 when none
   u8 castling;   // castling-rights bits
   u8 kingSquare[2];
-  u8 fifty;       // plies since the last capture or pawn move (saturates at 255)
+  u8 fifty;             // plies since the last capture or pawn move (saturates at 255)
   u8 materialOverflow;  // 1 when a piece count exceeds its digit of materialIndex
-  u64 pieces[8];  // per piece type, both colours; entries 0 and 7 stay empty
+  u64 pieces[8];        // per piece type, both colours; entries 0 and 7 stay empty
   u64 occupied;
   u64 occupiedFiles;          // square -> bit 8*f + (7 - r)
   u64 occupiedAntiDiagonals;  // square -> bit 8*((r + f + 1) mod 8) + f

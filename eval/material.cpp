@@ -255,9 +255,9 @@ void BuildMaterialTable() {
   for (int phase = 0; phase <= 24; ++phase)
     for (int flags = 0; flags < 8; ++flags) {
       const bool whiteQueenPlus = flags & 1, blackQueenPlus = flags & 2, manyPieces = flags & 4;
-      MaterialFallback[FallbackIndex(phase, whiteQueenPlus, blackQueenPlus, manyPieces)] = MaterialEntry{
-          0, u16(phase | (whiteQueenPlus ? WhiteQueenPlus : 0) | (blackQueenPlus ? BlackQueenPlus : 0) |
-                 (manyPieces ? ManyPieces : 0))};
+      MaterialFallback[FallbackIndex(phase, whiteQueenPlus, blackQueenPlus, manyPieces)] =
+          MaterialEntry{0, u16(phase | (whiteQueenPlus ? WhiteQueenPlus : 0) |
+                               (blackQueenPlus ? BlackQueenPlus : 0) | (manyPieces ? ManyPieces : 0))};
     }
 }
 

@@ -188,8 +188,8 @@ TEST(EvaluateFirstStage, PromotedMaterialScoresAsPlainMaterial) {
     i32 material;
     int phase;
   } cases[] = {
-      {"4k3/8/8/8/8/8/8/RRR1K3 w - - 0 1", 1500, 18},   // once read as K v KB, a known draw
-      {"4k3/8/8/8/8/8/8/1BBBK3 b - - 0 1", 990, 21},    // once read as K v KN
+      {"4k3/8/8/8/8/8/8/RRR1K3 w - - 0 1", 1500, 18},  // once read as K v KB, a known draw
+      {"4k3/8/8/8/8/8/8/1BBBK3 b - - 0 1", 990, 21},   // once read as K v KN
       {"4k3/8/8/8/8/8/8/NNN1K3 w - - 0 1", 990, 21},
       {"rrr1k3/8/8/8/8/8/8/4K3 b - - 0 1", -1500, 18},
       {"r1b1k2r/ppp2ppp/2n5/8/8/2N5/PPP2PPP/R1BQKQ1R w KQkq - 0 1", 1950, 4},

@@ -46,7 +46,9 @@ class WeightBounds : public ::testing::Test {
     evaltest::EnsureTables();
     std::memcpy(savedSquareValues, PieceSquareValue, sizeof savedSquareValues);
   }
-  static void TearDownTestSuite() { std::memcpy(PieceSquareValue, savedSquareValues, sizeof savedSquareValues); }
+  static void TearDownTestSuite() {
+    std::memcpy(PieceSquareValue, savedSquareValues, sizeof savedSquareValues);
+  }
   void SetUp() override {
     weights = std::make_unique<EvalWeights>();
     table = std::make_unique<PawnHashTable>();
@@ -115,14 +117,14 @@ TEST_F(WeightBounds, CheckSeesEveryEntryOutsideTheBounds) {
 TEST_F(WeightBounds, AbsurdNumbersAreClampedWithTheirSign) {
   std::vector<double> numbers = ShippedNumbers();
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  numbers[0] = 1e300;           // EG_DOUBLED_PAWN_PENALTY
-  numbers[1] = -1e300;          // EG_ISOLATED_PAWN_PENALTY
-  numbers[2] = nan;             // EG_ISOLATED_DOUBLED_PAWN_PENALTY
-  numbers[3] = 2147483648.0;    // OP_ISOLATED_PAWN_PENALTY
-  numbers[13] = 12345;          // EG_UNSTOPPABLE_PASSED_PAWN
-  numbers[11] = 1000;           // OP_PASSED_PAWN, scaled by up to 100
-  numbers[57] = nan;            // SAFETY_RATIO
-  numbers[58] = 1e300;          // MAX_SHELTER_VALUE
+  numbers[0] = 1e300;                                      // EG_DOUBLED_PAWN_PENALTY
+  numbers[1] = -1e300;                                     // EG_ISOLATED_PAWN_PENALTY
+  numbers[2] = nan;                                        // EG_ISOLATED_DOUBLED_PAWN_PENALTY
+  numbers[3] = 2147483648.0;                               // OP_ISOLATED_PAWN_PENALTY
+  numbers[13] = 12345;                                     // EG_UNSTOPPABLE_PASSED_PAWN
+  numbers[11] = 1000;                                      // OP_PASSED_PAWN, scaled by up to 100
+  numbers[57] = nan;                                       // SAFETY_RATIO
+  numbers[58] = 1e300;                                     // MAX_SHELTER_VALUE
   numbers[59] = -std::numeric_limits<double>::infinity();  // MIN_SHELTER_VALUE
   int clamped = 0;
   EXPECT_TRUE(Convert(numbers, &clamped));
@@ -147,8 +149,13 @@ TEST_F(WeightBounds, AbsurdNumbersAreClampedWithTheirSign) {
 // bounds and the pawn tables and the evaluation run on them.
 TEST_F(WeightBounds, EveryNumberReplacedInTurn) {
   const std::vector<double> shipped = ShippedNumbers();
-  const double replacements[] = {1e300, -1e300, std::numeric_limits<double>::quiet_NaN(),
-                                 std::numeric_limits<double>::infinity(), 2147483648.0, -2147483649.0, 99999};
+  const double replacements[] = {1e300,
+                                 -1e300,
+                                 std::numeric_limits<double>::quiet_NaN(),
+                                 std::numeric_limits<double>::infinity(),
+                                 2147483648.0,
+                                 -2147483649.0,
+                                 99999};
   int clampedFiles = 0, files = 0;
   for (int k = 0; k < ParameterCount; ++k) {
     std::vector<double> numbers = shipped;
