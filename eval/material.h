@@ -42,8 +42,8 @@ struct MaterialCounts {
 // combination whose mixed-radix material index is i.
 extern MaterialEntry MaterialTable[MaterialTableSize];
 
-// Fills every entry of MaterialTable; called once at start-up (calling it again
-// rewrites the same contents).
+// Fills every entry of MaterialTable and MaterialFallback; called once at
+// start-up (calling it again rewrites the same contents).
 void BuildMaterialTable();
 
 // The material index of a combination (the linear sum of MaterialIndexWeight).
