@@ -23,8 +23,9 @@ struct Position {
   u8 epFile;     // en-passant file + 1, 0 when none
   u8 castling;   // castling-rights bits
   u8 kingSquare[2];
-  u8 fifty;       // plies since the last capture or pawn move (saturates at 255)
-  u64 pieces[8];  // per piece type, both colours; entries 0 and 7 stay empty
+  u8 fifty;             // plies since the last capture or pawn move (saturates at 255)
+  u8 materialOverflow;  // 1 when a piece count exceeds its digit of materialIndex
+  u64 pieces[8];        // per piece type, both colours; entries 0 and 7 stay empty
   u64 occupied;
   u64 occupiedFiles;          // square -> bit 8*f + (7 - r)
   u64 occupiedAntiDiagonals;  // square -> bit 8*((r + f + 1) mod 8) + f
@@ -59,6 +60,7 @@ struct UndoRecord {
   i32 materialIndex;
   u16 historyCount;
   u8 fifty;
+  u8 materialOverflow;
   u8 kingSquare[2];
   u8 epFile;
   u8 castling;
@@ -82,6 +84,13 @@ constexpr i32 PieceValue[2][8] = {{0, 100, 330, 330, 500, 975, 0, 0},
 // ((((((((Pw*9 + Pb)*3 + Nw)*3 + Nb)*3 + Bw)*3 + Bb)*3 + Rw)*3 + Rb)*2 + Qw)*2 + Qb.
 constexpr i32 MaterialIndexWeight[2][8] = {{0, 26244, 972, 108, 12, 2, 0, 0}, {0, 2916, 324, 36, 4, 1, 0, 0}};
 constexpr i32 MaterialTableSize = 236196;
+// The largest count of each piece type a digit of the index holds. Only
+// promotions (or a set-up position) give more; the index then names another
+// combination, so such positions carry materialOverflow instead.
+constexpr i32 MaterialDigitMax[8] = {0, 8, 2, 2, 2, 1, 0, 0};
+
+// Whether some piece count of either colour exceeds its digit.
+bool ExceedsMaterialDigits(const Position* pos);
 
 // Changes of materialIndex and material when a pawn of colour c promotes to a piece.
 constexpr i32 PromotionIndexDelta(int colour, int piece) {

@@ -46,6 +46,7 @@ struct Derived {
   u64 occupied, occupiedFiles, occupiedAntiDiagonals, occupiedDiagonals;
   u64 key, pawnKey;
   i32 materialIndex, material, pstOpening, pstEndgame;
+  u8 materialOverflow;
 };
 
 // Recomputes the derived fields from the board, colour sets, side and rights.
@@ -67,6 +68,7 @@ Derived Derive(const Position* pos) {
     }
   if (pos->side == Black) d.key ^= ZobristSide;
   d.key ^= ZobristCastle[pos->castling] ^ ZobristEnPassant[pos->epFile];
+  d.materialOverflow = ExceedsMaterialDigits(pos) ? 1 : 0;
   return d;
 }
 
@@ -79,6 +81,7 @@ void ApplyDerived(Position* pos, const Derived& d) {
   pos->key = d.key;
   pos->pawnKey = d.pawnKey;
   pos->materialIndex = d.materialIndex;
+  pos->materialOverflow = d.materialOverflow;
   pos->material = d.material;
   pos->pstOpening = d.pstOpening;
   pos->pstEndgame = d.pstEndgame;
@@ -114,6 +117,18 @@ bool ReadPlacement(Position* pos, const char** text) {
   }
   *text = c;
   return rank == 0 && file == 8;
+}
+
+// The halfmove clock field at c: digits up to the end of the field, at most
+// 255; 0 when the field is missing or holds anything but digits.
+u8 ReadHalfmoveClock(const char* c) {
+  int value = 0;
+  const char* start = c;
+  for (; *c >= '0' && *c <= '9'; ++c) {
+    value = value * 10 + (*c - '0');
+    if (value > 255) value = 255;
+  }
+  return c != start && EndOfField(*c) ? u8(value) : 0;
 }
 
 }  // namespace
@@ -170,6 +185,11 @@ bool LoadFen(Position* pos, const char* text) {
       fresh.epFile = u8(file + 1);
   }
 
+  // The halfmove clock: a count above 255 stays at 255 (the counter saturates
+  // there in play too); a missing or malformed field counts as 0.
+  while (!EndOfField(*c)) ++c;
+  fresh.fifty = ReadHalfmoveClock(SkipBlanks(c));
+
   ApplyDerived(&fresh, Derive(&fresh));
   if (IsAttacked(&fresh, fresh.side, fresh.kingSquare[fresh.side ^ 1])) return false;
   std::memcpy(pos, &fresh, offsetof(Position, history));
@@ -193,9 +213,10 @@ Move MoveFromText(const Position* pos, const char* text) {
   Move move = MakeMoveWord(from, to, piece, captured);
   if (piece == Pawn) {
     if (RankOf(to) == 0 || RankOf(to) == 7) {
-      const char* letter = text[4] ? std::strchr("qnrb", text[4]) : nullptr;
+      // Some interfaces write the promotion letter in upper case.
+      const char* letter = text[4] ? std::strchr("qnrbQNRB", text[4]) : nullptr;
       if (letter == nullptr) return NoMove;  // a pawn cannot stay on the last rank
-      move |= MovePromotionFlag | Move(letter - "qnrb") << 22;
+      move |= MovePromotionFlag | Move((letter - "qnrbQNRB") & 3) << 22;
     } else if (captured == Empty && (distance == 7 || distance == 9)) {
       // Only the pawn that has just moved two squares can be taken this way.
       if (pos->epFile != FileOf(to) + 1 || RankOf(to) != (us == White ? 5 : 2)) return NoMove;
@@ -277,6 +298,8 @@ bool PositionIsOk(const Position* pos, const char** what) {
       bad = "pawnKey";
     else if (pos->materialIndex != d.materialIndex)
       bad = "materialIndex";
+    else if (pos->materialOverflow != d.materialOverflow)
+      bad = "materialOverflow";
     else if (pos->material != d.material)
       bad = "material";
     else if (pos->pstOpening != d.pstOpening)

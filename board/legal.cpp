@@ -288,10 +288,10 @@ bool IsPassedPawnPush(const Position* pos, Move move) {
 }
 
 // The legal move that a token names. The first four characters give the
-// squares; a fifth character from "qnrb" names a promotion piece, and any
-// other fifth character (a blank, the end of the text) names none. A promotion
-// matches only its own letter, so "e7e8" and "e7e8Q" name no move: guessing a
-// piece would replay a game other than the one the interface meant.
+// squares; a fifth character from "qnrb", in either case, names a promotion
+// piece, and any other fifth character (a blank, the end of the text) names
+// none. A promotion matches only its own letter, so "e7e8" names no move:
+// guessing a piece would replay a game other than the one the interface meant.
 Move FindLegalMove(const Position* pos, const char* token) {
   if (!token) return NoMove;
   for (int i = 0; i < 4; ++i) {
@@ -302,7 +302,7 @@ Move FindLegalMove(const Position* pos, const char* token) {
   const int from = (token[0] - 'a') + 8 * (token[1] - '1');
   const int to = (token[2] - 'a') + 8 * (token[3] - '1');
   int promotion = -1;
-  switch (token[4]) {
+  switch (token[4] >= 'A' && token[4] <= 'Z' ? token[4] - 'A' + 'a' : token[4]) {
     case 'q':
       promotion = 0;
       break;

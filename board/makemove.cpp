@@ -36,6 +36,7 @@ bool MakeMove(Position* pos, Move move, UndoRecord* undo) {
   undo->materialIndex = pos->materialIndex;
   undo->historyCount = u16(pos->historyCount);
   undo->fifty = pos->fifty;
+  undo->materialOverflow = pos->materialOverflow;
   undo->kingSquare[0] = pos->kingSquare[0];
   undo->kingSquare[1] = pos->kingSquare[1];
   undo->epFile = pos->epFile;
@@ -126,7 +127,18 @@ bool MakeMove(Position* pos, Move move, UndoRecord* undo) {
   pos->key = key;
   pos->pstOpening = opening;
   pos->pstEndgame = endgame;
+  // Only a promotion can push a count past its digit, and only a capture can
+  // bring it back; both are rare enough to recount then.
+  if ((move & MovePromotionFlag) || (pos->materialOverflow && cap != 0))
+    pos->materialOverflow = ExceedsMaterialDigits(pos) ? 1 : 0;
   return true;
+}
+
+bool ExceedsMaterialDigits(const Position* pos) {
+  for (int colour = White; colour <= Black; ++colour)
+    for (int type = Pawn; type <= Queen; ++type)
+      if (PopCount(pos->pieces[type] & pos->colours[colour]) > MaterialDigitMax[type]) return true;
+  return false;
 }
 
 // Takes back the move that filled `undo`; always true.
@@ -143,6 +155,7 @@ bool UnmakeMove(Position* pos, Move move, const UndoRecord* undo) {
   pos->material = undo->material;
   pos->pawnKey = undo->pawnKey;
   pos->materialIndex = undo->materialIndex;
+  pos->materialOverflow = undo->materialOverflow;
   pos->pstOpening = undo->pstOpening;
   pos->pstEndgame = undo->pstEndgame;
   pos->side = undo->side;

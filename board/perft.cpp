@@ -35,10 +35,10 @@ bool SamePosition(const Position* a, const Position* b) {
       a->pstOpening != b->pstOpening || a->pstEndgame != b->pstEndgame || a->material != b->material ||
       a->side != b->side || a->epFile != b->epFile || a->castling != b->castling ||
       a->kingSquare[0] != b->kingSquare[0] || a->kingSquare[1] != b->kingSquare[1] || a->fifty != b->fifty ||
-      a->occupied != b->occupied || a->occupiedFiles != b->occupiedFiles ||
-      a->occupiedAntiDiagonals != b->occupiedAntiDiagonals || a->occupiedDiagonals != b->occupiedDiagonals ||
-      a->colours[0] != b->colours[0] || a->colours[1] != b->colours[1] || a->key != b->key ||
-      a->pawnKey != b->pawnKey)
+      a->materialOverflow != b->materialOverflow || a->occupied != b->occupied ||
+      a->occupiedFiles != b->occupiedFiles || a->occupiedAntiDiagonals != b->occupiedAntiDiagonals ||
+      a->occupiedDiagonals != b->occupiedDiagonals || a->colours[0] != b->colours[0] ||
+      a->colours[1] != b->colours[1] || a->key != b->key || a->pawnKey != b->pawnKey)
     return false;
   if (std::memcmp(a->board, b->board, sizeof a->board) != 0) return false;
   if (std::memcmp(a->pieces, b->pieces, sizeof a->pieces) != 0) return false;

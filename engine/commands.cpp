@@ -12,6 +12,13 @@ namespace {
 
 constexpr int TokenSize = 16;  // longer tokens cannot be moves; only their start is kept
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+const char* SkipBlanks(const char* p) {
+  while (IsBlank(*p)) ++p;
+  return p;
+}
+
 // Copies the token at *text (up to a blank, newline or end) and advances past
 // it and the blanks that follow.
 void NextToken(const char** text, char* token) {
@@ -22,11 +29,19 @@ void NextToken(const char** text, char* token) {
     ++p;
   }
   token[length] = '\0';
-  while (*p == ' ' || *p == '\t') ++p;
-  *text = p;
+  *text = SkipBlanks(p);
 }
 
 bool AtLineEnd(const char* p) { return *p == '\0' || *p == '\n' || *p == '\r'; }
+
+// The first occurrence of `word` followed by a blank: a tab separates words
+// as well as a space does.
+const char* FindWord(const char* text, const char* word) {
+  const size_t length = std::strlen(word);
+  for (const char* at = std::strstr(text, word); at != nullptr; at = std::strstr(at + 1, word))
+    if (IsBlank(at[length])) return at;
+  return nullptr;
+}
 
 // The number after a "go" keyword and one separating character; 0 when the
 // keyword is absent or nothing follows it.
@@ -41,18 +56,18 @@ i32 KeywordValue(const char* args, const char* keyword) {
 }  // namespace
 
 void HandlePosition(const char* args, Position* pos, EngineState* engine) {
-  const char* moves = std::strstr(args, "moves ");
+  const char* moves = FindWord(args, "moves");
   bool loaded;
   if (Contains(args, "startpos")) {
     loaded = LoadFen(pos, StartFen);
-  } else if (const char* fen = std::strstr(args, "fen ")) {
+  } else if (const char* fen = FindWord(args, "fen")) {
     // The FEN runs to the blank before "moves", or to the end of the line.
     char text[512];
     const char* end = moves != nullptr && moves > fen + 4 ? moves - 1 : fen + std::strlen(fen);
     size_t length = size_t(end - (fen + 4));
     if (length > sizeof text - 1) length = sizeof text - 1;
     std::memcpy(text, fen + 4, length);
-    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == ' '))
+    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || IsBlank(text[length - 1])))
       --length;
     text[length] = '\0';
     loaded = LoadFen(pos, text);
@@ -63,8 +78,7 @@ void HandlePosition(const char* args, Position* pos, EngineState* engine) {
   engine->positionValid = loaded;
   if (!loaded || moves == nullptr) return;
 
-  const char* p = moves + 6;
-  while (*p == ' ') ++p;
+  const char* p = SkipBlanks(moves + 6);
   char token[TokenSize];
   while (!AtLineEnd(p)) {
     NextToken(&p, token);
@@ -99,8 +113,7 @@ void HandleGo(const char* args, Position* pos, EngineState* engine) {
     return;
   }
   if (const char* at = std::strstr(args, "searchmoves")) {
-    const char* p = at + 11;
-    while (*p == ' ') ++p;
+    const char* p = SkipBlanks(at + 11);
     char token[TokenSize];
     while (!AtLineEnd(p)) {
       NextToken(&p, token);

@@ -39,10 +39,12 @@ constexpr const char* PieceSquareTableName[PieceSquareTableCount] = {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-// Truncation toward zero; NaN and values whose truncation leaves the i32
-// range give INT32_MIN, as the hardware conversion does.
+// Truncation toward zero; values whose truncation leaves the i32 range stop
+// at its ends and NaN gives 0 (the weight bounds clamp all of them further).
 i32 Truncate(double x) {
-  if (!(x > -2147483649.0 && x < 2147483648.0)) return INT32_MIN;
+  if (x != x) return 0;
+  if (x <= -2147483649.0) return INT32_MIN;
+  if (x >= 2147483648.0) return INT32_MAX;
   return i32(x);
 }
 
@@ -61,14 +63,32 @@ void Centre(i32* values, int count) {
 struct Converter {
   EvalWeights* weights;
   const double* numbers;
+  int clamped;  // entries moved into the bounds so far
 };
+
+// Every weight entry, from the first named weight to the end of the record.
+constexpr int WeightEntryCount = 323 + 2 * 64 + 6 + PieceSquareTableCount * 64;
+static_assert(offsetof(EvalWeights, pieceSquareBase) + sizeof(EvalWeights::pieceSquareBase) -
+                  offsetof(EvalWeights, EG_DOUBLED_PAWN_PENALTY) ==
+              WeightEntryCount * sizeof(i32));
+
+bool IsDivisor(const EvalWeights* weights, const i32* entry) {
+  return entry == &weights->SAFETY_RATIO || entry == &weights->MAX_SHELTER_VALUE ||
+         entry == &weights->MIN_SHELTER_VALUE;
+}
 
 // Returns the next number of the file.
 double Next(Converter* c) { return c->numbers[c->weights->readCursor++]; }
 
-// Writes one weight to the dump: a scalar on its own line, a table eight
-// entries to a row.
-void Dump(Converter* c, const char* name, const i32* values, int count) {
+// Clamps one finished weight into the bounds, then writes it to the dump: a
+// scalar on its own line, a table eight entries to a row.
+void Dump(Converter* c, const char* name, i32* values, int count) {
+  for (int k = 0; k < count; ++k) {
+    const i32 low = IsDivisor(c->weights, &values[k]) ? 1 : -WeightLimit;
+    const i32 clamped = values[k] < low ? low : values[k] > WeightLimit ? WeightLimit : values[k];
+    c->clamped += clamped != values[k];
+    values[k] = clamped;
+  }
   FILE* file = c->weights->dumpFile;
   if (file == nullptr) return;
   if (count == 1) {
@@ -343,8 +363,17 @@ void ParseNumbers(NumberList* list, const char* text, size_t length) {
   }
 }
 
-void ConvertWeights(EvalWeights* weights, const double* numbers) {
-  Converter c{weights, numbers};
+bool WeightsWithinBounds(const EvalWeights* weights) {
+  const i32* entries = &weights->EG_DOUBLED_PAWN_PENALTY;
+  for (int k = 0; k < WeightEntryCount; ++k) {
+    const i32 low = IsDivisor(weights, &entries[k]) ? 1 : -WeightLimit;
+    if (entries[k] < low || entries[k] > WeightLimit) return false;
+  }
+  return true;
+}
+
+int ConvertWeights(EvalWeights* weights, const double* numbers) {
+  Converter c{weights, numbers, 0};
   weights->readCursor = 0;
   Plain(&c, WEIGHT(EG_DOUBLED_PAWN_PENALTY));
   Plain(&c, WEIGHT(EG_ISOLATED_PAWN_PENALTY));
@@ -437,6 +466,7 @@ void ConvertWeights(EvalWeights* weights, const double* numbers) {
 
   if (weights->dumpFile != nullptr) fprintf(weights->dumpFile, "index = %d", weights->readCursor);
   weights->readCursor = 0;
+  return c.clamped;
 }
 
 #undef WEIGHT

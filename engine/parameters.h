@@ -28,9 +28,32 @@ struct NumberList {
 // character outside the grammar. text[length] must be NUL.
 void ParseNumbers(NumberList* list, const char* text, size_t length);
 
+// Bounds of every converted weight entry (tables, piece-square tables and the
+// knight outposts included): [-WeightLimit, WeightLimit], and at least 1 for
+// the three divisors SAFETY_RATIO, MAX_SHELTER_VALUE and MIN_SHELTER_VALUE.
+// Why this limit keeps every sum of the evaluation inside 32 bits:
+//  - the shelter and storm tables are built as sums of up to 14 entries plus
+//    STORM_SHELTER_PENALTY_2 times such a sum (14 * limit^2 < 2^31), and are
+//    stored in 16 bits after clamping to a sum of three entries (3 * limit);
+//  - an opening or endgame sum gathers, over at most 64 units, fewer than 3000
+//    entries, some multiplied by a king distance (7) or a threat count (64),
+//    and the phase blend multiplies the sum by up to 24: 24 * 3000 * limit
+//    stays far below 2^31;
+//  - the king-safety product PIECE_ATT_WEIGHT * blended attack weights is
+//    formed in 64 bits (limit * 2^32).
+// A shipped or tuned file stays far inside (the shipped one below 1000).
+constexpr i32 WeightLimit = 10000;
+
+// Whether every entry of the weights lies inside the bounds above: what
+// ConvertWeights guarantees, and what a tuner or a fuzzer setting weights
+// directly must keep.
+bool WeightsWithinBounds(const EvalWeights* weights);
+
 // Converts the first ParameterCount numbers into the weights, writing each value
-// under its name to weights->dumpFile when that is open.
-void ConvertWeights(EvalWeights* weights, const double* numbers);
+// under its name to weights->dumpFile when that is open. A value outside the
+// bounds above is clamped to them (a NaN counts as 0) before it is dumped or
+// used to build another weight; returns how many entries were clamped.
+int ConvertWeights(EvalWeights* weights, const double* numbers);
 
 // Fills PieceSquareValue and weights->knightOutpost from the converted tables.
 void BuildPieceSquareValues(EvalWeights* weights);

@@ -86,8 +86,15 @@ void HandleSetOption(const char* line, OptionTable* options, EngineState* engine
     std::strcpy(value, "true");
   }
   OptionEntry* entry = const_cast<OptionEntry*>(FindOption(options, name));
-  if (entry != nullptr && entry->settable) CopyBounded(entry->value, value, OptionTextSize);
-  ApplyOptions(options, engine);
+  if (entry == nullptr || !entry->settable) {
+    ApplyOptions(options, engine);
+  } else if (entry->type == OptionButton) {
+    // A button acts once when pressed and keeps no value; the only one empties the table.
+    if (std::strcmp(entry->name, "Clear Hash") == 0) ClearTable(&engine->tt);
+  } else {
+    CopyBounded(entry->value, value, OptionTextSize);
+    ApplyOptions(options, engine);
+  }
 }
 
 }  // namespace
@@ -107,7 +114,6 @@ void RegisterOptions(OptionTable* options) {
 
 void ApplyOptions(const OptionTable* options, EngineState* engine) {
   engine->chess960 = OptionValue(options, "UCI_Chess960")[0] == 't';
-  engine->clearHash = OptionValue(options, "Clear Hash")[0] == 't';
   engine->ponderEnabled = OptionValue(options, "Ponder")[0] == 't';
   engine->showCurrLine = OptionValue(options, "UCI_ShowCurrLine")[0] == 't';
   i32 multiPv = ParseInt(OptionValue(options, "MultiPV"));

@@ -9,6 +9,7 @@
 // Lives in .bss: no allocation that could fail, and the pages cost nothing
 // until the builder writes them.
 MaterialEntry MaterialTable[MaterialTableSize];
+MaterialEntry MaterialFallback[FallbackEntryCount];
 
 namespace {
 
@@ -133,6 +134,11 @@ bool IsKnownDraw(const MaterialCounts* counts) {
   return false;
 }
 
+// Slot of MaterialFallback for a phase 0..24 and the three flags it carries.
+int FallbackIndex(int phase, bool whiteQueenPlus, bool blackQueenPlus, bool manyPieces) {
+  return phase * 8 + (whiteQueenPlus ? 1 : 0) + (blackQueenPlus ? 2 : 0) + (manyPieces ? 4 : 0);
+}
+
 // The complete entry of one combination.
 MaterialEntry ComputeEntry(const MaterialCounts* counts) {
   // Uppercase White, lowercase Black.
@@ -245,14 +251,30 @@ void BuildMaterialTable() {
                   for (w[Queen] = 0; w[Queen] <= 1; ++w[Queen])
                     for (k[Queen] = 0; k[Queen] <= 1; ++k[Queen])
                       MaterialTable[index++] = ComputeEntry(&counts);
+
+  for (int phase = 0; phase <= 24; ++phase)
+    for (int flags = 0; flags < 8; ++flags) {
+      const bool whiteQueenPlus = flags & 1, blackQueenPlus = flags & 2, manyPieces = flags & 4;
+      MaterialFallback[FallbackIndex(phase, whiteQueenPlus, blackQueenPlus, manyPieces)] =
+          MaterialEntry{0, u16(phase | (whiteQueenPlus ? WhiteQueenPlus : 0) |
+                               (blackQueenPlus ? BlackQueenPlus : 0) | (manyPieces ? ManyPieces : 0))};
+    }
 }
 
-const MaterialEntry* ClampedMaterialEntry(const Position* pos) {
-  static constexpr int Highest[8] = {0, 8, 2, 2, 2, 1, 0, 0};
-  MaterialCounts counts{};
+const MaterialEntry* FallbackMaterialEntry(const Position* pos) {
+  int count[2][8] = {};
   for (int colour = White; colour <= Black; ++colour)
-    for (int type = Pawn; type <= Queen; ++type)
-      counts.count[colour][type] =
-          std::min(PopCount(pos->pieces[type] & pos->colours[colour]), Highest[type]);
-  return &MaterialTable[MaterialIndexOf(&counts)];
+    for (int type = Knight; type <= Queen; ++type)
+      count[colour][type] = PopCount(pos->pieces[type] & pos->colours[colour]);
+  int phase = 24;
+  int pieces[2];
+  for (int colour = White; colour <= Black; ++colour) {
+    const int* c = count[colour];
+    phase -= c[Knight] + c[Bishop] + 2 * c[Rook] + 4 * c[Queen];
+    pieces[colour] = c[Knight] + c[Bishop] + c[Rook] + c[Queen];
+  }
+  const bool whiteQueenPlus = count[White][Queen] > 0 && pieces[White] > 1;
+  const bool blackQueenPlus = count[Black][Queen] > 0 && pieces[Black] > 1;
+  return &MaterialFallback[FallbackIndex(phase < 0 ? 0 : phase, whiteQueenPlus, blackQueenPlus,
+                                         pieces[White] > 2 || pieces[Black] > 2)];
 }

@@ -42,8 +42,8 @@ struct MaterialCounts {
 // combination whose mixed-radix material index is i.
 extern MaterialEntry MaterialTable[MaterialTableSize];
 
-// Fills every entry of MaterialTable; called once at start-up (calling it again
-// rewrites the same contents).
+// Fills every entry of MaterialTable and MaterialFallback; called once at
+// start-up (calling it again rewrites the same contents).
 void BuildMaterialTable();
 
 // The material index of a combination (the linear sum of MaterialIndexWeight).
@@ -53,14 +53,21 @@ i32 MaterialIndexOf(const MaterialCounts* counts);
 // matches); only combinations with at most two units a side have rules.
 int EndingScale(const MaterialCounts* counts);
 
-// Entry for a position whose index lies outside the table (possible only with
-// promoted material): each count is clamped to its digit's range.
-const MaterialEntry* ClampedMaterialEntry(const Position* pos);
+// Entries for positions the table cannot describe (more pieces of a kind than
+// its digits hold, so the index names another combination or none): no
+// correction and no special ending, only the phase, clamped to 0..24, and the
+// flags that switch on the ordinary terms. Indexed by FallbackIndex; built
+// with the table.
+constexpr int FallbackEntryCount = 25 * 8;
+extern MaterialEntry MaterialFallback[FallbackEntryCount];
+
+// The fallback entry of a position, from its piece counts.
+const MaterialEntry* FallbackMaterialEntry(const Position* pos);
 
 // The material entry of a position; never reads outside the table.
 inline const MaterialEntry* MaterialLookup(const Position* pos) {
   const u32 index = u32(pos->materialIndex);  // a negative index becomes huge
-  if (index < u32(MaterialTableSize)) [[likely]]
+  if (index < u32(MaterialTableSize) && !pos->materialOverflow) [[likely]]
     return &MaterialTable[index];
-  return ClampedMaterialEntry(pos);
+  return FallbackMaterialEntry(pos);
 }

@@ -59,7 +59,6 @@ struct EngineState {
   i32 multiPvOption;
   i32 rateOfPlayOption;
   u8 chess960;
-  u8 clearHash;
   u8 ponderEnabled;
   u8 showCurrLine;
 

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "tests/board/board_test_support.h"
 
@@ -66,13 +67,78 @@ TEST_F(Fen, OptionalFieldsAndLineEnds) {
   Load("r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 57 80\r\n");
   EXPECT_EQ(pos->side, Black);
   EXPECT_EQ(pos->castling, 15);
-  EXPECT_EQ(pos->fifty, 0);
+  EXPECT_EQ(pos->fifty, 57);
   // Nothing after a line end is read.
   Load("r3k2r/8/8/8/8/8/8/R3K2R w\nb KQkq");
   EXPECT_EQ(pos->side, White);
   EXPECT_EQ(pos->castling, 0);
   Load("r3k2r/8/8/8/8/8/8/R3K2R b Kq\n");
   EXPECT_EQ(pos->castling, CastleWhiteKing | CastleBlackQueen);
+}
+
+TEST_F(Fen, HalfmoveClockIsRead) {
+  const struct {
+    const char* tail;
+    int fifty;
+  } cases[] = {
+      {" - 0 1", 0},
+      {" - 57 80", 57},
+      {" - 99", 99},
+      {" -\t42\t7", 42},
+      {" - 255 300", 255},
+      {" - 256 300", 255},
+      {" - 99999999999999999999 1", 255},
+      {" - 12\n", 12},
+      {" - 12\r\n", 12},
+      {" - -3 1", 0},
+      {" - x 1", 0},
+      {" - 12x 1", 0},
+      {" - 1.5 1", 0},
+      {" -", 0},
+      {" - \n34", 0},
+      {" e3 17 9", 17},
+  };
+  for (const auto& c : cases) {
+    const std::string fen = std::string("4k3/8/8/8/4P3/8/8/4K3 b -") + c.tail;
+    pos->fifty = 200;
+    Load(fen.c_str());
+    EXPECT_EQ(pos->fifty, c.fifty) << fen;
+  }
+  // The clock does not enter the key: only the draw rule reads it.
+  Load("4k3/8/8/8/8/8/8/3QK3 w - - 0 1");
+  const u64 key = pos->key;
+  Load("4k3/8/8/8/8/8/8/3QK3 w - - 99 1");
+  EXPECT_EQ(pos->key, key);
+}
+
+// A game position written as FEN loads back with the counters play gave it,
+// and play goes on counting from there.
+TEST_F(Fen, HalfmoveClockRoundTripsThroughPlay) {
+  Load(StartFen);
+  for (const char* token : {"g1f3", "g8f6", "f3g1", "f6g8", "b1c3"}) {
+    UndoRecord undo;
+    MakeMove(pos, MoveFromText(pos, token), &undo);
+  }
+  const Position played = *pos;
+  ASSERT_EQ(played.fifty, 5);
+  Load("rnbqkbnr/pppppppp/8/8/8/2N5/PPPPPPPP/R1BQKBNR b KQkq - 5 3");
+  EXPECT_EQ(pos->fifty, played.fifty);
+  EXPECT_EQ(pos->key, played.key);
+  EXPECT_EQ(pos->materialIndex, played.materialIndex);
+
+  UndoRecord undo;
+  Move knight = MoveFromText(pos, "g8f6");
+  MakeMove(pos, knight, &undo);
+  EXPECT_EQ(pos->fifty, 6);
+  UnmakeMove(pos, knight, &undo);
+  EXPECT_EQ(pos->fifty, 5);
+  MakeMove(pos, MoveFromText(pos, "e7e5"), &undo);
+  EXPECT_EQ(pos->fifty, 0);
+
+  // The largest clock kept stays there while play goes on.
+  Load("4k3/8/8/8/8/8/8/3QK3 w - - 255 200");
+  MakeMove(pos, MoveFromText(pos, "d1d2"), &undo);
+  EXPECT_EQ(pos->fifty, 255);
 }
 
 TEST_F(Fen, SideToMoveChangesKeyByTheSideKeyOnly) {
@@ -203,7 +269,11 @@ TEST_F(Fen, MoveFromTextBuildsWordsFromTheBoard) {
   EXPECT_EQ(MoveFromText(pos, "e1g1 e8g8"), 0x106184u);  // only the token's first characters count
 
   // Tokens that make-move could not play consistently.
-  EXPECT_EQ(MoveFromText(pos, "e7e8Q"), NoMove);  // the promotion letter is lower case
+  EXPECT_EQ(MoveFromText(pos, "e7e8Q"), queen);  // either case names the piece
+  EXPECT_EQ(MoveFromText(pos, "e7e8N"), knight);
+  EXPECT_EQ(MoveFromText(pos, "e7e8R") ^ queen, 2u << 22);
+  EXPECT_EQ(MoveFromText(pos, "e7e8B") ^ queen, 3u << 22);
+  EXPECT_EQ(MoveFromText(pos, "e7e8K"), NoMove);
   EXPECT_EQ(MoveFromText(pos, "e7e8"), NoMove);
   EXPECT_EQ(MoveFromText(pos, "e2e4"), NoMove);   // empty from-square
   EXPECT_EQ(MoveFromText(pos, "b2b1q"), NoMove);  // the opponent's pawn

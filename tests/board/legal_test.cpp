@@ -194,8 +194,15 @@ TEST_F(Legality, FindLegalMoveReadsTokens) {
   EXPECT_EQ(FindLegalMove(pos, "b7b8n"), MoveOf("b7b8n"));
   EXPECT_EQ(MovePromotionIndex(FindLegalMove(pos, "b7b8b")), 3);
   EXPECT_EQ(FindLegalMove(pos, "b7b8"), NoMove);
-  EXPECT_EQ(FindLegalMove(pos, "b7b8Q"), NoMove);
   EXPECT_EQ(FindLegalMove(pos, "b7b8k"), NoMove);
+  EXPECT_EQ(FindLegalMove(pos, "b7b8K"), NoMove);
+  EXPECT_EQ(FindLegalMove(pos, "b7b8X"), NoMove);
+  // Promotion letters in upper case name the same moves.
+  EXPECT_EQ(FindLegalMove(pos, "b7b8Q"), MoveOf("b7b8q"));
+  EXPECT_EQ(FindLegalMove(pos, "b7b8N"), MoveOf("b7b8n"));
+  EXPECT_EQ(FindLegalMove(pos, "b7b8R\n"), MoveOf("b7b8r"));
+  EXPECT_EQ(FindLegalMove(pos, "b7b8B"), MoveOf("b7b8b"));
+  EXPECT_EQ(FindLegalMove(pos, "e1g1Q"), NoMove);
 }
 
 }  // namespace

@@ -111,8 +111,7 @@ TEST_F(MakeUnmake, GamesKeepEveryFieldExact) {
     EXPECT_EQ(pos->fifty, game.fifty) << game.end;
     Position* expected = new Position{};
     ASSERT_TRUE(LoadFen(expected, game.end));
-    // The halfmove clock and the history are the only fields the text cannot carry.
-    expected->fifty = pos->fifty;
+    // The history is the only field the text cannot carry.
     expected->historyCount = pos->historyCount;
     EXPECT_EQ(std::memcmp(pos, expected, offsetof(Position, history)), 0) << game.end;
     EXPECT_EQ(pos->key, expected->key) << game.end;
@@ -216,6 +215,54 @@ TEST_F(MakeUnmake, PawnKeyMaterialAndIndexChanges) {
   Play("g2h1b");
   EXPECT_EQ(pos->materialIndex - blackIndex, -2880 - 12);
   EXPECT_EQ(pos->material - blackMaterial, -230 - 500);
+}
+
+// More pieces of a kind than the material index's digit holds are marked,
+// and the mark goes when a capture brings the count back.
+TEST_F(MakeUnmake, MaterialOverflowFollowsPromotionsAndCaptures) {
+  Load("1r2k3/P7/8/8/8/8/8/Q3K3 w - - 0 1");
+  EXPECT_EQ(pos->materialOverflow, 0);
+  Play("a7a8n");
+  EXPECT_EQ(pos->materialOverflow, 0);
+  Load("1r2k3/P7/8/8/8/8/8/Q3K3 w - - 0 1");
+  Play("a7a8q");
+  EXPECT_EQ(pos->materialOverflow, 1);
+  Play("b8a8");  // the rook takes the new queen
+  EXPECT_EQ(pos->materialOverflow, 0);
+  Load("1r2k3/P7/8/8/8/8/8/Q3K3 w - - 0 1");
+  Play("a7b8q");  // promotion with capture
+  EXPECT_EQ(pos->materialOverflow, 1);
+  Play("e8d7");
+  Play("b8b1");  // other moves keep the mark
+  EXPECT_EQ(pos->materialOverflow, 1);
+
+  // A third rook; a capture of some other piece keeps the mark, taking a rook clears it.
+  Load("8/P7/8/1r5k/8/8/2N5/RR2K3 w - - 0 1");
+  Play("a7a8r");
+  EXPECT_EQ(pos->materialOverflow, 1);
+  Play("b5b2");
+  Play("c2e3");
+  Play("b2b1");
+  EXPECT_EQ(pos->materialOverflow, 0);
+  Load("8/P7/8/1r5k/8/8/2N5/RR2K3 w - - 0 1");
+  Play("a7a8r");
+  Play("b5b2");
+  Play("e1d1");
+  Play("b2c2");
+  EXPECT_EQ(pos->materialOverflow, 1);
+
+  // Black's side, and a FEN that already holds the extra pieces.
+  Load("4k3/8/8/8/8/8/1p6/B3K3 b - - 0 1");
+  EXPECT_EQ(pos->materialOverflow, 0);
+  Play("b2a1b");
+  EXPECT_EQ(pos->materialOverflow, 0);
+  Load("nnn1k3/8/8/8/8/8/8/4K2R w - - 0 1");
+  EXPECT_EQ(pos->materialOverflow, 1);
+  Load("nnn1k3/8/8/8/8/8/8/4K2R b - - 0 1");
+  Play("c8d6");
+  EXPECT_EQ(pos->materialOverflow, 1);
+  Load("nnR1k3/8/8/8/8/8/8/4K3 b - - 0 1");
+  EXPECT_EQ(pos->materialOverflow, 0);
 }
 
 TEST_F(MakeUnmake, FiftyCountsReversibleMovesAndSaturates) {

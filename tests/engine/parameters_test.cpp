@@ -198,6 +198,23 @@ TEST_F(ParameterFile, TruncatesTowardZeroAndRaisesRatios) {
   EXPECT_NE(result.dump.find("\nSAFETY_RATIO\n1\n"), std::string::npos);
 }
 
+// Numbers far out of range become the nearest bound, keeping their sign, and
+// the dump shows the value the engine uses. (An exponent such as 1e300 would
+// also be read again as a number of its own, so plain digits are used.)
+TEST_F(ParameterFile, DumpShowsClampedValues) {
+  const Result result = LoadText(ShippedWith(
+      {{1, "99999999999999999999"}, {2, "-99999"}, {12, "-1000000000"}, {60, "2147483648"}, {65, "-0.5"}}));
+  EXPECT_EQ(result.out, "");
+  EXPECT_NE(result.dump.find("\nEG_DOUBLED_PAWN_PENALTY\n10000\n"), std::string::npos);
+  EXPECT_NE(result.dump.find("\nEG_ISOLATED_PAWN_PENALTY\n-10000\n"), std::string::npos);
+  EXPECT_NE(result.dump.find("\nMIN_SHELTER_VALUE\n10000\n"), std::string::npos);
+  EXPECT_EQ(DumpBlock(result.dump, "OP_PASSED_PAWN"), "  0   0   0 -10000 -10000 -10000 -10000 -10000 \n");
+  // A negative exponent makes k = 0 infinite: that entry stops at the bound.
+  EXPECT_EQ(weights_->OP_KNIGHT_MOB_1[0], WeightLimit);
+  for (int k = 1; k < 9; ++k) EXPECT_GE(weights_->OP_KNIGHT_MOB_1[k], -WeightLimit) << k;
+  EXPECT_TRUE(WeightsWithinBounds(weights_.get()));
+}
+
 TEST_F(ParameterFile, RankAndMobilityTables) {
   const Result result = LoadText(ShippedWith({{12, "0.5"}, {64, "10"}, {65, "0.5"}}));
   const std::vector<i32> passed(weights_->OP_PASSED_PAWN, weights_->OP_PASSED_PAWN + 8);

@@ -17,6 +17,7 @@ NUMBERS_NEEDED = 125
 LIST_CAPACITY = 4096
 FILE_LIMIT = 16 << 20  # bytes of the parameter file that are read
 INT_MIN = -(2**31)
+WEIGHT_LIMIT = 10000
 
 MISSING = b"Error. Tarvo.exe and Parameters.txt should be in one folder\n"
 BAD_CHARACTER = b"error...\n"
@@ -109,10 +110,19 @@ def scan(data, out):
 
 
 def to_int(x):
-    """Truncation toward zero; NaN and anything whose truncation leaves i32 gives INT_MIN."""
-    if x != x or x <= -2147483649.0 or x >= 2147483648.0:
+    """Truncation toward zero, stopping at the ends of the i32 range; NaN gives 0."""
+    if x != x:
+        return 0
+    if x <= -2147483649.0:
         return INT_MIN
+    if x >= 2147483648.0:
+        return 2**31 - 1
     return int(x)
+
+
+def bounded(value):
+    """Every finished weight entry is clamped to the weight bounds before it is dumped or used."""
+    return max(-WEIGHT_LIMIT, min(WEIGHT_LIMIT, value))
 
 
 def wrap(x):
@@ -151,10 +161,12 @@ def convert(numbers, dump):
         return value
 
     def scalar(name, value):
+        value = bounded(value)
         dump.append(b"\n%s\n%d\n" % (name.encode(), value))
         return value
 
     def table(name, values):
+        values = [bounded(v) for v in values]
         dump.append(b"\n%s\n" % name.encode())
         for k, v in enumerate(values):
             dump.append(b"%3d " % v)
@@ -227,8 +239,7 @@ def convert(numbers, dump):
 
     a, p, c = take(), take(), take()
     table("PIECE_ATT_WEIGHT", [0 if k <= 1 else to_int(a * c_pow(float(k - 2), p) + c) for k in range(16)])
-    # Values below 1 become 1; so do NaN and out-of-range ones, whose truncation
-    # would otherwise leave a zero or negative divisor in the evaluation.
+    # Values below 1 become 1 (NaN too), since the evaluation divides by them.
     for name in ["SAFETY_RATIO", "MAX_SHELTER_VALUE", "MIN_SHELTER_VALUE"]:
         scalar(name, max(1, to_int(take())))
     a, p, c = take(), take(), take()

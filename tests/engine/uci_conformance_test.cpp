@@ -400,4 +400,18 @@ TEST_F(Conformance, BadInputNeverYieldsAnIllegalMove) {
   EXPECT_TRUE(engine.WaitFor("readyok", 2000));
 }
 
+// A search restricted to one move answers with that move, so each reply shows
+// whether the engine read the position and the move the way they were sent.
+TEST_F(Conformance, TabsSeparateWordsAndPromotionLettersTakeEitherCase) {
+  // e7e5 is legal only if e2e4 was played.
+  engine.Send("position\tstartpos\tmoves\te2e4");
+  EXPECT_EQ(Split(GoAndWait("go\tdepth\t2\tsearchmoves\te7e5", 5000)).at(1), "e7e5");
+  engine.Send("position startpos moves\te2e4\t\tc7c5 g1f3");
+  EXPECT_EQ(Split(GoAndWait("go depth 2 searchmoves\td7d6", 5000)).at(1), "d7d6");
+  engine.Send("position\tfen\t4k3/1P6/8/8/8/8/8/4K3\tw\t-\t-\t0\t1\tmoves\tb7b8Q");
+  EXPECT_EQ(Split(GoAndWait("go depth 2 searchmoves e8f7", 5000)).at(1), "e8f7");
+  engine.Send("position fen 4k3/1P6/8/8/8/8/8/4K3 w - - 0 1");
+  EXPECT_EQ(Split(GoAndWait("go depth 2 searchmoves b7b8N", 5000)).at(1), "b7b8n");
+}
+
 }  // namespace

@@ -150,7 +150,9 @@ TEST_F(UciTest, RateOfPlayAndFlags) {
   EXPECT_EQ(engine.chess960, 0);
   Run("setoption name UCI_ShowCurrLine value true\r\n");
   EXPECT_EQ(engine.showCurrLine, 1);
+}
 
+TEST_F(UciTest, MoveOverheadIsBounded) {
   // Move Overhead is bounded to its announced range; "uci" restores 10.
   Run("setoption name Move Overhead value 250\n");
   EXPECT_EQ(engine.moveOverhead, 250);
@@ -160,12 +162,34 @@ TEST_F(UciTest, RateOfPlayAndFlags) {
   EXPECT_EQ(engine.moveOverhead, 0);
   Run("uci\n");
   EXPECT_EQ(engine.moveOverhead, 10);
+}
 
-  // Pressing the button sets its flag and leaves the table alone.
-  engine.tt.entries[7].key = 777;
-  Run("setoption name Clear Hash\n");
-  EXPECT_EQ(engine.clearHash, 1);
+TEST_F(UciTest, ClearHashEmptiesTheTableEachTimeItIsPressed) {
+  const u32 entries = engine.tt.entryCount;
+  auto fill = [&] {
+    engine.tt.entries[7].key = 777;
+    engine.tt.entries[7].depth = 20;
+    engine.tt.entries[entries - 1].key = 778;
+    engine.tt.fills = 2;
+  };
+  fill();
+  EXPECT_EQ(Run("setoption name Clear Hash\n"), "");
+  EXPECT_EQ(engine.tt.entries[7].key, 0u);
+  EXPECT_EQ(engine.tt.entries[7].depth, -128);
+  EXPECT_EQ(engine.tt.entries[entries - 1].key, 0u);
+  EXPECT_EQ(engine.tt.fills, 0u);
+  EXPECT_EQ(engine.tt.entryCount, entries);
+
+  // The press is not remembered: setting another option later keeps the
+  // table, and pressing again (with a value some interfaces send) clears it.
+  fill();
+  Run("setoption name MultiPV value 3\n");
   EXPECT_EQ(engine.tt.entries[7].key, 777u);
+  Run("setoption name Clear Hash value true\r\n");
+  EXPECT_EQ(engine.tt.entries[7].key, 0u);
+  fill();
+  Run("setoption name Clear Hash\n");
+  EXPECT_EQ(engine.tt.entries[entries - 1].key, 0u);
 }
 
 TEST_F(UciTest, OverlongOptionValuesAreCut) {

@@ -195,14 +195,4 @@ inline std::string FlippedFen(const Position* pos) {
 
 inline u64 Mirror(u64 b) { return __builtin_bswap64(b); }
 
-// Whether every piece count fits its digit of the material index; promoted
-// material beyond that reads another combination's entry, not colour-symmetric.
-inline bool MaterialFitsTable(const Position* pos) {
-  constexpr int limit[7] = {0, 8, 2, 2, 2, 1, 1};
-  for (int c = White; c <= Black; ++c)
-    for (int type = Pawn; type <= Queen; ++type)
-      if (PopCount(pos->pieces[type] & pos->colours[c]) > limit[type]) return false;
-  return true;
-}
-
 }  // namespace evaltest

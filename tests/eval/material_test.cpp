@@ -73,7 +73,7 @@ class MaterialTest : public ::testing::Test {
 };
 
 // Puts `count` pieces on the lowest free squares and keeps materialIndex the
-// linear sum, as make-move would after promotions.
+// linear sum and the overflow mark, as make-move would after promotions.
 void Place(Position* pos, int colour, int type, int count) {
   for (int s = 0; s < 64 && count > 0; ++s) {
     const u64 bit = 1ull << s;
@@ -85,6 +85,7 @@ void Place(Position* pos, int colour, int type, int count) {
     pos->materialIndex += MaterialIndexWeight[colour][type];
     --count;
   }
+  pos->materialOverflow = ExceedsMaterialDigits(pos) ? 1 : 0;
   ASSERT_EQ(count, 0) << "board full";
 }
 
@@ -417,46 +418,82 @@ TEST_F(MaterialTest, LookupInsideTableUsesIndexAsItIs) {
   Place(&pos, Black, Rook, 1);
   EXPECT_EQ(pos.materialIndex, 26260);
   EXPECT_EQ(MaterialLookup(&pos), &MaterialTable[26260]);
+  Place(&pos, White, Queen, 1);
+  Place(&pos, Black, Knight, 2);
+  EXPECT_EQ(MaterialLookup(&pos), &MaterialTable[26260 + 2 + 2 * 324]);
+}
 
-  // Three White knights (one promoted) sum to 2916, the entry of K v KP.
+// Counts beyond the digits, whether the index stays inside the table or not,
+// read a fallback entry: no correction, no special ending, the phase of the
+// real counts (never below 0) and the flags of the ordinary terms.
+TEST_F(MaterialTest, CountsBeyondTheDigitsReadAFallbackEntry) {
+  auto expectFallback = [](const Position* pos, int phase, u16 flags) {
+    const MaterialEntry* entry = MaterialLookup(pos);
+    EXPECT_GE(entry, MaterialFallback);
+    EXPECT_LT(entry, MaterialFallback + FallbackEntryCount);
+    EXPECT_EQ(entry->value, 0);
+    EXPECT_EQ(entry->flags, phase | flags);
+  };
+  // Three White knights sum to 2916, the index of K v KP.
   Position three{};
   Place(&three, White, Knight, 3);
   EXPECT_EQ(three.materialIndex, 2916);
-  EXPECT_EQ(MaterialLookup(&three), &MaterialTable[2916]);
-}
+  expectFallback(&three, 21, ManyPieces);
 
-TEST_F(MaterialTest, LookupPastTableClampsCounts) {
+  // Three rooks sum to 36, K v KB: once a known draw.
+  Position rooks{};
+  Place(&rooks, White, Rook, 3);
+  EXPECT_EQ(rooks.materialIndex, 36);
+  expectFallback(&rooks, 18, ManyPieces);
+
+  // A second White queen adds what a Black rook would: K+2Q v KQ reads as KQ v KQR.
+  Position queens{};
+  Place(&queens, White, Queen, 2);
+  Place(&queens, Black, Queen, 1);
+  EXPECT_EQ(queens.materialIndex, 5);
+  EXPECT_EQ(MaterialTable[5].flags & BlackQueenPlus, BlackQueenPlus);
+  expectFallback(&queens, 12, WhiteQueenPlus);
+
   // 8 + 8 pawns and three White knights: 8*26244 + 8*2916 + 3*972 = 236196,
-  // the first index past the table; clamped to two knights: 233280 + 1944.
+  // the first index past the table.
   Position knights{};
   Place(&knights, White, Pawn, 8);
   Place(&knights, Black, Pawn, 8);
   Place(&knights, White, Knight, 3);
   EXPECT_EQ(knights.materialIndex, 236196);
-  EXPECT_EQ(MaterialLookup(&knights), &MaterialTable[235224]);
+  expectFallback(&knights, 21, ManyPieces);
 
-  // Full armies with two extra White queens: 236195 + 2*2 = 236199, clamped to
-  // the start position's entry.
-  Position queens{};
-  PlaceFullArmy(&queens, White);
-  PlaceFullArmy(&queens, Black);
-  Place(&queens, White, Queen, 2);
-  EXPECT_EQ(queens.materialIndex, 236199);
-  EXPECT_EQ(MaterialLookup(&queens), &MaterialTable[236195]);
+  // Full armies with two extra White queens: the phase would be -8.
+  Position full{};
+  PlaceFullArmy(&full, White);
+  PlaceFullArmy(&full, Black);
+  Place(&full, White, Queen, 2);
+  EXPECT_EQ(full.materialIndex, 236199);
+  expectFallback(&full, 0, WhiteQueenPlus | BlackQueenPlus | ManyPieces);
 
-  // Ten White pawns (only a hand-built board): 10*26244 + 8*2916 = 285768;
-  // clamped to eight: 233280.
+  // Ten White pawns (only a hand-built board).
   Position pawns{};
   Place(&pawns, White, Pawn, 10);
   Place(&pawns, Black, Pawn, 8);
   EXPECT_EQ(pawns.materialIndex, 285768);
-  EXPECT_EQ(MaterialLookup(&pawns), &MaterialTable[233280]);
+  expectFallback(&pawns, 24, 0);
+  // Nine Black pawns and none White alias to one White pawn.
+  Position blackPawns{};
+  Place(&blackPawns, Black, Pawn, 9);
+  EXPECT_EQ(blackPawns.materialIndex, 26244);
+  expectFallback(&blackPawns, 24, 0);
 
-  // A corrupt negative index is answered from the bitboards: KR v K is 12.
+  // A corrupt negative index is answered from the bitboards too.
   Position negative{};
   Place(&negative, White, Rook, 1);
   negative.materialIndex = -1;
-  EXPECT_EQ(MaterialLookup(&negative), &MaterialTable[12]);
+  expectFallback(&negative, 22, 0);
+
+  // Colour-swapped counts read the same entry with the queen flags swapped.
+  Position swapped{};
+  Place(&swapped, Black, Queen, 2);
+  Place(&swapped, White, Queen, 1);
+  expectFallback(&swapped, 12, BlackQueenPlus);
 }
 
 }  // namespace

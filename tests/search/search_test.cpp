@@ -138,6 +138,18 @@ TEST_F(SearchTest, DrawsByRuleInsideTheTree) {
   Load("7k/8/6K1/8/8/8/8/6Q1 w - - 0 1");
   pos.fifty = 101;
   EXPECT_EQ(SearchAt(3), 0);
+
+  // The FEN's halfmove clock counts: a queen up but one move from the
+  // fifty-move draw, with no mate in one, is a draw; without the clock it wins.
+  Fresh();
+  Load("4k3/8/8/8/8/8/8/3QK3 w - - 99 80");
+  EXPECT_EQ(SearchAt(3), 0);
+  Fresh();
+  Load("3qk3/8/8/8/8/8/8/4K3 b - - 99 80");
+  EXPECT_EQ(SearchAt(3), 0);
+  Fresh();
+  Load("4k3/8/8/8/8/8/8/3QK3 w - - 90 80");
+  EXPECT_GT(SearchAt(3), 500);
 }
 
 TEST_F(SearchTest, WinsHangingMaterial) {
