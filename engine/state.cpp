@@ -79,7 +79,13 @@ bool ConstructEngine(EngineState* engine, const char* parameterFile) {
   return true;
 }
 
-void DestroyEngine(EngineState* engine) { FreeTable(&engine->tt); }
+void DestroyEngine(EngineState* engine) {
+  FreeTable(&engine->tt);
+  std::free(engine->weights);
+  std::free(engine->plies);
+  engine->weights = nullptr;
+  engine->plies = nullptr;
+}
 
 void BuildTables(const EngineState* engine) {
   InitBoardTables();

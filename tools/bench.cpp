@@ -82,6 +82,7 @@ int main(int argc, char** argv) {
   // The cache is kept across positions, as in a game.
   std::fprintf(stderr, "pawn hash hits %u of %u probes\n", pawnTable.hits, pawnTable.probes);
   std::printf("Bench: %" PRIu64 " nodes %" PRIu64 " nps\n", totalNodes, nps);
+  DestroyEngine(&engine);
   if (check && totalNodes != expected) {
     std::fprintf(stderr, "bench signature changed: expected %" PRIu64 ", got %" PRIu64 "\n", expected,
                  totalNodes);
