@@ -450,38 +450,37 @@ void BuildPieceSquareValues(EvalWeights* weights) {
   }
 }
 
-void LoadParameters(EvalWeights* weights, const char* fileName) {
+void LoadParameterText(EvalWeights* weights, const char* text, size_t length) {
   NumberList* list = static_cast<NumberList*>(malloc(sizeof(NumberList)));
   if (list == nullptr) return;
   list->count = 0;
+  if (text != nullptr) ParseNumbers(list, text, length);
+  CompleteFromEmbedded(list);
+  ConvertWeights(weights, list->values);
+  BuildPieceSquareValues(weights);
+  free(list);
+}
+
+void LoadParameters(EvalWeights* weights, const char* fileName) {
   weights->dumpFile = nullptr;
   FILE* file = fopen(fileName, "rb");
   if (file == nullptr) {
     // The engine still plays, on the shipped numbers, and writes no dump.
     Print("Error. Tarvo.exe and Parameters.txt should be in one folder\n");
-  } else {
-    size_t length = 0;
-    char* text = ReadWholeFile(file, &length);
-    fclose(file);
-    weights->dumpFile = fopen(DumpFileName, "w");  // without it the weights still load
-    if (text != nullptr) ParseNumbers(list, text, length);
-    free(text);
+    LoadParameterText(weights, nullptr, 0);
+    return;
   }
-  CompleteFromEmbedded(list);
-  ConvertWeights(weights, list->values);
-  BuildPieceSquareValues(weights);
+  size_t length = 0;
+  char* text = ReadWholeFile(file, &length);
+  fclose(file);
+  weights->dumpFile = fopen(DumpFileName, "w");  // without it the weights still load
+  LoadParameterText(weights, text, length);
+  free(text);
   if (weights->dumpFile != nullptr) fclose(weights->dumpFile);
   weights->dumpFile = nullptr;
-  free(list);
 }
 
 void LoadEmbeddedParameters(EvalWeights* weights) {
-  NumberList* list = static_cast<NumberList*>(malloc(sizeof(NumberList)));
-  if (list == nullptr) return;
-  list->count = 0;
   weights->dumpFile = nullptr;
-  CompleteFromEmbedded(list);
-  ConvertWeights(weights, list->values);
-  BuildPieceSquareValues(weights);
-  free(list);
+  LoadParameterText(weights, nullptr, 0);
 }
