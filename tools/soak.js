@@ -164,9 +164,21 @@ async function ponderGameMoves(ponderer, other, ponderSide, fen, state) {
   }
 }
 
+// The worst overshoot so far, from the traffic log (every few games: the log grows).
+const overshootEvery = Number(flags['overshoot-every'] || 10);
+let overshoot = 'n/a';
+function updateOvershoot() {
+  if (!flags.log) return;
+  const script = path.join(__dirname, 'time_overshoot.py');
+  const run = require('child_process').spawnSync('python3', [script, flags.log, '--engine', 'tarvo'], { encoding: 'utf8' });
+  const m = /worst overshoot: (-?\d+) ms/.exec(run.stdout || '');
+  if (m) overshoot = `${m[1]} ms`;
+}
+
 function statusLine() {
   return `games ${played}/${games}: crashes ${faults.crash}, illegal ${faults.illegal}, time losses ${faults.time}, ` +
-    `stalls ${faults.stall}, early bestmoves ${faults.early}, slowest stop ${Math.round(worstStopMs)} ms`;
+    `stalls ${faults.stall}, early bestmoves ${faults.early}, slowest stop ${Math.round(worstStopMs)} ms, ` +
+    `worst overshoot ${overshoot}`;
 }
 
 async function main() {
@@ -198,6 +210,7 @@ async function main() {
       if (who !== opponentSpec.name || opponentSpec.name.startsWith('tarvo')) faults[game.forfeit.kind]++;
       console.log(`game ${g + 1}: ${who} forfeits (${game.forfeit.kind}): ${game.reason} [opening ${fen}]`);
     }
+    if (played % overshootEvery === 0 || played === games) updateOvershoot();
     console.log(`game ${g + 1}${ponder ? ' (ponder)' : ''}: ${game.result} ${game.reason} | ${statusLine()}`);
   }
   for (const e of Object.values(engines)) await e.quit();

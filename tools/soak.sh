@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Long game runs that count faults: Tarvo against itself or an installed engine
-# at a clock, pondering in part of the games. After every game a line with the
-# running count of games, crashes, illegal moves, time losses and stalls; at the
-# end the worst clock overshoot (tools/time_overshoot.py over the traffic log).
+# at a clock, pondering in part of the games (every round(1/share)-th game).
+# After every game a line with the running count of games, crashes, illegal
+# moves, time losses and stalls, and the worst clock overshoot (updated every
+# ten games by tools/time_overshoot.py over the traffic log, and at the end).
 #
 #   tools/soak.sh [--games N] [--tc BASE+INC] [--opponent tarvo|/usr/games/glaurung|...]
 #                 [--ponder-share 0.25] [--engine build/tarvo] [--out DIR]
@@ -20,7 +21,7 @@ while [ $# -gt 0 ]; do
     --ponder-share) ponder_share="$2"; shift 2 ;;
     --engine) engine="$(realpath "$2")"; shift 2 ;;
     --out) out="$2"; shift 2 ;;
-    *) sed -n '2,11p' "$0"; exit 2 ;;
+    *) sed -n '2,12p' "$0"; exit 2 ;;
   esac
 done
 
