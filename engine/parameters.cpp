@@ -489,54 +489,66 @@ void BuildPieceSquareValues(EvalWeights* weights) {
   }
 }
 
-void LoadParameters(EvalWeights* weights, const char* fileName, ParameterReport* report) {
+namespace {
+
+// Converts the numbers of a text (nullptr reads as empty), completed from the
+// embedded copy, and builds the piece-square values; the dump is written when
+// weights->dumpFile is open. Tells how many numbers the text held.
+void ConvertText(EvalWeights* weights, const char* text, size_t length, i32* numbers, i32* exponents) {
   NumberList* list = static_cast<NumberList*>(malloc(sizeof(NumberList)));
   if (list == nullptr) return;
   list->count = 0;
   list->exponents = 0;
+  if (text != nullptr) ParseNumbers(list, text, length);
+  if (numbers != nullptr) *numbers = list->count;
+  if (exponents != nullptr) *exponents = list->exponents;
+  CompleteFromEmbedded(list);
+  ConvertWeights(weights, list->values);
+  BuildPieceSquareValues(weights);
+  free(list);
+}
+
+}  // namespace
+
+void LoadParameterText(EvalWeights* weights, const char* text, size_t length) {
+  ConvertText(weights, text, length, nullptr, nullptr);
+}
+
+void LoadParameters(EvalWeights* weights, const char* fileName, ParameterReport* report) {
   weights->dumpFile = nullptr;
   FILE* file = fopen(fileName, "rb");
   i32 source = ParametersRead;
   bool dumpFailed = false;
+  size_t length = 0;
+  char* text = nullptr;
   if (file == nullptr) {
     // The engine still plays, on the shipped numbers, and writes no dump.
     Print("Error. Tarvo.exe and Parameters.txt should be in one folder\n");
     source = errno == ENOENT ? ParametersMissing : ParametersUnreadable;
   } else {
-    size_t length = 0;
-    char* text = ReadWholeFile(file, &length);
+    text = ReadWholeFile(file, &length);
     if (text == nullptr || ferror(file)) source = ParametersUnreadable;  // a folder, an I/O error
     fclose(file);
     weights->dumpFile = fopen(DumpFileName, "w");  // without it the weights still load
     dumpFailed = weights->dumpFile == nullptr;
-    if (text != nullptr) ParseNumbers(list, text, length);
-    free(text);
   }
+  i32 numbers = 0, exponents = 0;
+  ConvertText(weights, text, length, &numbers, &exponents);
+  free(text);
   if (report != nullptr) {
     report->source = source;
-    report->numbers = list->count;
-    report->exponents = list->exponents;
+    report->numbers = numbers;
+    report->exponents = exponents;
     report->dumpFailed = dumpFailed;
     snprintf(report->path, sizeof report->path, "%s", fileName);
   }
-  CompleteFromEmbedded(list);
-  ConvertWeights(weights, list->values);
-  BuildPieceSquareValues(weights);
   if (weights->dumpFile != nullptr) fclose(weights->dumpFile);
   weights->dumpFile = nullptr;
-  free(list);
 }
 
 void LoadEmbeddedParameters(EvalWeights* weights) {
-  NumberList* list = static_cast<NumberList*>(malloc(sizeof(NumberList)));
-  if (list == nullptr) return;
-  list->count = 0;
-  list->exponents = 0;
   weights->dumpFile = nullptr;
-  CompleteFromEmbedded(list);
-  ConvertWeights(weights, list->values);
-  BuildPieceSquareValues(weights);
-  free(list);
+  LoadParameterText(weights, nullptr, 0);
 }
 
 bool ConstructEngine(EngineState* engine, const char* parameterFile, ParameterReport* report) {

@@ -75,6 +75,11 @@ struct ParameterReport {
   char path[1024];  // the file read or refused, as it was opened
 };
 
+// Converts a parameter text held in memory (text[length] must be NUL; nullptr
+// reads as empty): numbers it lacks come from the embedded copy. Writes the dump
+// when weights->dumpFile is open, and builds the piece-square values.
+void LoadParameterText(EvalWeights* weights, const char* text, size_t length);
+
 // Reads fileName, converts it, writes "PERSON INIT.txt" and builds the
 // piece-square values. A missing file is reported and the embedded copy used;
 // numbers a short file lacks come from the embedded copy too. With a report,

@@ -76,7 +76,13 @@ bool AllocateEngine(EngineState* engine) {
   return true;
 }
 
-void DestroyEngine(EngineState* engine) { FreeTable(&engine->tt); }
+void DestroyEngine(EngineState* engine) {
+  FreeTable(&engine->tt);
+  std::free(engine->weights);
+  std::free(engine->plies);
+  engine->weights = nullptr;
+  engine->plies = nullptr;
+}
 
 void BuildTables(const EngineState* engine) {
   InitBoardTables();

@@ -117,7 +117,8 @@ struct EngineState {
 bool AllocateEngine(EngineState* engine);
 // The fixed search parameters at their defaults (part of the construction).
 void SetSearchParameters(EngineState* engine);
-// Releases the transposition table's entries.
+// Releases everything ConstructEngine obtained (table, weights, ply records),
+// also after a construction that failed part way.
 void DestroyEngine(EngineState* engine);
 // Builds the process-wide tables that follow the engine object at start-up:
 // board tables, material table, then the storm and shelter tables of the

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Reads a match log (tools/match: --log FILE) and reports, for every clock
-search of one engine, the time from "go" to "bestmove" against the hard limit
-the engine computes for itself (maximumTime), and the worst overshoot.
+search of one engine, the time from "go" (from "ponderhit" for a ponder search)
+to "bestmove" against the hard limit the engine computes for itself
+(maximumTime), and the worst overshoot.
 
     tools/time_overshoot.py runs/match.log [--engine tarvo] [--rate normal]
 """
@@ -64,8 +65,18 @@ def main():
                 time = int(v.get("wtime" if side == 0 else "btime", 0))
                 inc = int(v.get("winc" if side == 0 else "binc", 0))
                 mtg = int(v.get("movestogo", 0))
-                pending[inst] = (t, time, maximum_time(time, inc, mtg, f))
+                # A ponder search is timed from "ponderhit"; until then it has no start.
+                start = None if re.search(r"\bponder\b", text) else t
+                pending[inst] = (start, time, maximum_time(time, inc, mtg, f))
+            elif direction == ">" and text.startswith("ponderhit") and inst in pending:
+                _, time, limit = pending[inst]
+                pending[inst] = (t, time, limit)
+            elif direction == ">" and text.startswith("stop") and inst in pending and pending[inst][0] is None:
+                del pending[inst]  # a missed ponder: its bestmove is not played
             elif direction == "<" and text.startswith("bestmove") and inst in pending:
+                if pending[inst][0] is None:
+                    del pending[inst]
+                    continue
                 start, time, limit = pending.pop(inst)
                 results.append((t - start, limit, time))
     if not results:
