@@ -322,7 +322,7 @@ void CompleteFromEmbedded(NumberList* list) {
 
 }  // namespace
 
-void ParseNumbers(NumberList* list, const char* text, size_t length) {
+bool ParseNumbers(NumberList* list, const char* text, size_t length) {
   // Past the end the text reads as NUL, which ends the scan like a NUL inside it.
   auto at = [&](size_t k) { return k < length ? text[k] : '\0'; };
   auto skipPast = [&](size_t from, char close) {
@@ -345,11 +345,16 @@ void ParseNumbers(NumberList* list, const char* text, size_t length) {
     } else if (i >= 1 && (IsDigit(before) || before == '-' || before == '.')) {
       ++i;  // the rest of a number already taken
     } else if (c == '\0') {
-      return;
+      return true;
     } else if (IsDigit(c) || c == '-') {
       char* end = nullptr;
       const double value = strtod(text + i, &end);
-      if (list->count < MaxParameterNumbers) list->values[list->count++] = value;
+      if (list->count < MaxParameterNumbers) {
+        list->values[list->count] = value;
+        list->start[list->count] = u32(i);
+        list->length[list->count] = u32(end - (text + i));
+        ++list->count;
+      }
       for (const char* p = text + i; p < end; ++p)
         if (*p == 'e' || *p == 'E') {
           ++list->exponents;
@@ -358,9 +363,10 @@ void ParseNumbers(NumberList* list, const char* text, size_t length) {
       ++i;
     } else {
       Print("error...\n");
-      return;
+      return false;
     }
   }
+  return true;
 }
 
 bool WeightsWithinBounds(const EvalWeights* weights) {

@@ -22,11 +22,14 @@ struct NumberList {
   i32 count;
   i32 exponents;  // numbers whose text carried an exponent ("1e3": 1000, then 3 again)
   double values[MaxParameterNumbers];
+  // Where each number stands in the text (the tuner rewrites numbers in place).
+  u32 start[MaxParameterNumbers];
+  u32 length[MaxParameterNumbers];
 };
 
 // Appends the numbers of text[0..length) to list; prints "error...\n" and stops at a
-// character outside the grammar. text[length] must be NUL.
-void ParseNumbers(NumberList* list, const char* text, size_t length);
+// character outside the grammar, returning false. text[length] must be NUL.
+bool ParseNumbers(NumberList* list, const char* text, size_t length);
 
 // Bounds of every converted weight entry (tables, piece-square tables and the
 // knight outposts included): [-WeightLimit, WeightLimit], and at least 1 for

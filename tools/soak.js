@@ -38,19 +38,19 @@ const t0 = Date.now();
 const log = logFd === null ? null : (name, dir, line) =>
   fs.writeSync(logFd, `${(Date.now() - t0).toString().padStart(8)} ${name}#1 ${dir} ${line}\n`);
 
-const tarvoSpec = { name: 'tarvo', cmd: JSON.stringify(path.resolve(flags.engine)), dir: flags['engine-dir'], options: { Hash: 16 } };
-let opponentSpec;
+const tarvoSetup = { name: 'tarvo', cmd: JSON.stringify(path.resolve(flags.engine)), dir: flags['engine-dir'], options: { Hash: 16 } };
+let opponentSetup;
 if (!flags.opponent || flags.opponent === 'tarvo') {
-  opponentSpec = { ...tarvoSpec, name: 'tarvo2', options: { Hash: 16 } };
+  opponentSetup = { ...tarvoSetup, name: 'tarvo2', options: { Hash: 16 } };
 } else {
-  opponentSpec = { name: path.basename(flags.opponent), cmd: flags.opponent, options: { Hash: 16 } };
+  opponentSetup = { name: path.basename(flags.opponent), cmd: flags.opponent, options: { Hash: 16 } };
 }
 // The pondering Tarvo is a process of its own, so that the option never changes mid-run.
-const ponderSpec = { ...tarvoSpec, name: 'tarvo', options: { Hash: 16, Ponder: 'true' } };
+const ponderSetup = { ...tarvoSetup, name: 'tarvo', options: { Hash: 16, Ponder: 'true' } };
 const engines = {};
-async function engine(spec, key) {
+async function engine(definition, key) {
   let e = engines[key];
-  if (!e) e = engines[key] = new UciEngine(spec, { log, startTimeoutMs: 10000 });
+  if (!e) e = engines[key] = new UciEngine(definition, { log, startTimeoutMs: 10000 });
   if (!e.alive) await e.start();
   return e;
 }
@@ -182,7 +182,7 @@ function statusLine() {
 }
 
 async function main() {
-  console.log(`soak: tarvo vs ${opponentSpec.name}, ${games} games at ${tc.baseMs / 1000}+${tc.incMs / 1000}, ` +
+  console.log(`soak: tarvo vs ${opponentSetup.name}, ${games} games at ${tc.baseMs / 1000}+${tc.incMs / 1000}, ` +
     `pondering in ${Math.round(ponderShare * 100)}% of them`);
   const ponderEvery = ponderShare > 0 ? Math.max(1, Math.round(1 / ponderShare)) : 0;
   for (let g = 0; g < games; g++) {
@@ -191,8 +191,8 @@ async function main() {
     const ponder = ponderEvery > 0 && g % ponderEvery === ponderEvery - 1;
     let game;
     try {
-      const a = await engine(ponder ? ponderSpec : tarvoSpec, ponder ? 'ponder' : 'plain');
-      const b = await engine(opponentSpec, 'opponent');
+      const a = await engine(ponder ? ponderSetup : tarvoSetup, ponder ? 'ponder' : 'plain');
+      const b = await engine(opponentSetup, 'opponent');
       if (ponder) {
         game = await playPonderGame(a, b, tarvoWhite ? 'w' : 'b', fen);
       } else {
@@ -205,9 +205,9 @@ async function main() {
     }
     played++;
     if (game.forfeit) {
-      const who = game.forfeit.side === '?' ? '?' : (game.forfeit.side === 'w') === tarvoWhite ? 'tarvo' : opponentSpec.name;
+      const who = game.forfeit.side === '?' ? '?' : (game.forfeit.side === 'w') === tarvoWhite ? 'tarvo' : opponentSetup.name;
       // Another engine's faults are shown but not counted.
-      if (who !== opponentSpec.name || opponentSpec.name.startsWith('tarvo')) faults[game.forfeit.kind]++;
+      if (who !== opponentSetup.name || opponentSetup.name.startsWith('tarvo')) faults[game.forfeit.kind]++;
       console.log(`game ${g + 1}: ${who} forfeits (${game.forfeit.kind}): ${game.reason} [opening ${fen}]`);
     }
     if (played % overshootEvery === 0 || played === games) updateOvershoot();

@@ -189,9 +189,9 @@ TEST(TuningLayout, AWrittenFileReadsBackToTheSameWeightsInTheSameLayout) {
   EXPECT_EQ(skeleton(layout, before), skeleton(written, after));
   for (size_t k = 0; k < size_t(ParameterCount); ++k) {
     if (before[k].decimals == 0) {
-      EXPECT_EQ(after[k].decimals, 0) << Specs[k].name;
+      EXPECT_EQ(after[k].decimals, 0) << Ranges[k].name;
     }
-    EXPECT_GE(after[k].decimals, before[k].decimals) << Specs[k].name;
+    EXPECT_GE(after[k].decimals, before[k].decimals) << Ranges[k].name;
   }
   EXPECT_EQ(FormatNumber(-0.001, 2), "0.00");
   EXPECT_EQ(FormatNumber(-14.6, 0), "-15");
@@ -206,9 +206,9 @@ TEST(TuningRanges, EachRangeBelongsToTheNumberTheShippedFileLabelsSo) {
   for (size_t k = 0; k < size_t(ParameterCount); ++k) {
     const size_t open = layout.rfind('<', tokens[k].start);
     const size_t close = layout.find('>', open);
-    EXPECT_EQ(layout.substr(open + 1, close - open - 1), Specs[k].name) << k;
-    EXPECT_LT(Specs[k].low, Specs[k].high);
-    EXPECT_GT(Specs[k].step, 0);
+    EXPECT_EQ(layout.substr(open + 1, close - open - 1), Ranges[k].name) << k;
+    EXPECT_LT(Ranges[k].low, Ranges[k].high);
+    EXPECT_GT(Ranges[k].step, 0);
   }
 }
 
@@ -487,7 +487,7 @@ TEST_F(TuningEngine, TuningRecoversMovedNumbersFromTheirOwnCurve) {
     for (int j : moved)
       EXPECT_LT(std::abs(numbers[size_t(j)] - target[size_t(j)]),
                 std::abs(start[size_t(j)] - target[size_t(j)]))
-          << Specs[j].name << " " << lambda;
+          << Ranges[j].name << " " << lambda;
   }
 }
 

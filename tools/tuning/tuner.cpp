@@ -163,9 +163,9 @@ void Linearise(Run* run, const double* x, const double* direction, const std::ve
   std::vector<float> scores;
   for (size_t c = 0; c < width; ++c) {
     const int k = model->columns[c];
-    probe[size_t(k)] = x[k] + direction[k] * Specs[k].step;
+    probe[size_t(k)] = x[k] + direction[k] * Ranges[k].step;
     char label[64];
-    std::snprintf(label, sizeof label, "d %s %+g", Specs[k].name, direction[k] * Specs[k].step);
+    std::snprintf(label, sizeof label, "d %s %+g", Ranges[k].name, direction[k] * Ranges[k].step);
     TrainPass(run, probe.data(), &scores, run->options->verbose ? label : nullptr);
     probe[size_t(k)] = x[k];
     for (size_t n = 0; n < count; ++n) {
@@ -253,7 +253,7 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
   for (int k = 0; k < ParameterCount; ++k)
     if (numbers[k] != given[k])
       std::fprintf(options.log, "start: number %d (%s) moved from %g to %g to fit its range and precision\n",
-                   k + 1, Specs[k].name, given[k], numbers[k]);
+                   k + 1, Ranges[k].name, given[k], numbers[k]);
 
   std::vector<float> scores;
   ApplyNumbers(engine, numbers);
@@ -290,7 +290,7 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
 
   Linear model;
   for (int k = 0; k < ParameterCount; ++k)
-    if (Specs[k].tuned) model.columns.push_back(k);
+    if (Ranges[k].tuned) model.columns.push_back(k);
   const size_t width = model.columns.size();
   double trust = options.trust;
   report->secondsPerJacobian = 0;
@@ -302,9 +302,9 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
     std::vector<double> low(width), high(width);
     for (size_t c = 0; c < width; ++c) {
       const int k = model.columns[c];
-      if (moved) direction[k] = numbers[k] + Specs[k].step <= Specs[k].high ? 1 : -1;
-      const double a = (Specs[k].low - numbers[k]) / (direction[k] * Specs[k].step);
-      const double b = (Specs[k].high - numbers[k]) / (direction[k] * Specs[k].step);
+      if (moved) direction[k] = numbers[k] + Ranges[k].step <= Ranges[k].high ? 1 : -1;
+      const double a = (Ranges[k].low - numbers[k]) / (direction[k] * Ranges[k].step);
+      const double b = (Ranges[k].high - numbers[k]) / (direction[k] * Ranges[k].step);
       low[c] = std::max(std::min(a, b), -trust);
       high[c] = std::min(std::max(a, b), trust);
     }
@@ -327,7 +327,7 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
       std::memcpy(candidate, numbers, sizeof candidate);
       for (size_t c = 0; c < width; ++c) {
         const int k = model.columns[c];
-        candidate[k] = numbers[k] + u[c] * direction[k] * Specs[k].step;
+        candidate[k] = numbers[k] + u[c] * direction[k] * Ranges[k].step;
       }
       Project(candidate);
       RoundNumbers(candidate, decimals.data());

@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
-#include "search/state.h"
+#include "engine/parameters.h"
 #include "eval/eval.h"
 #include "eval/pawns.h"
 #include "eval/weights.h"
 #include "search/records.h"
+#include "search/state.h"
 
 namespace tuning {
 
@@ -131,58 +133,31 @@ std::string PositionToFen(const Position* pos, int moveNumber) {
 // ---------------------------------------------------------------------------
 // Parameter file layout
 
-namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-}  // namespace
-
 bool ScanNumberTokens(const std::string& text, std::vector<NumberToken>* tokens, std::string* error) {
-  // The same steps as the engine's reader, keeping where each number stands.
+  // The engine's own reader, which also tells where each number stands.
   tokens->clear();
-  const size_t length = text.size();
-  auto at = [&](size_t k) { return k < length ? text[k] : '\0'; };
-  auto skipPast = [&](size_t from, char close) {
-    const size_t found = text.find(close, from);
-    return found == std::string::npos ? length : found + 1;
-  };
-  size_t i = 0;
-  while (i < length) {
-    if (at(i) == '<') i = skipPast(i + 1, '>');
-    if (at(i) == '[') i = skipPast(i + 1, ']');
-    if (at(i) == '#') {
-      ++i;
-      while (i < length && IsDigit(text[i])) ++i;
-    }
-    const char c = at(i);
-    const char before = i >= 1 ? at(i - 1) : '\0';
-    if (c == ',' || c == '.' || IsSpace(c)) {
-      ++i;
-    } else if (i >= 1 && (IsDigit(before) || before == '-' || before == '.')) {
-      ++i;
-    } else if (c == '\0') {
-      return true;
-    } else if (IsDigit(c) || c == '-') {
-      char* end = nullptr;
-      const double value = std::strtod(text.c_str() + i, &end);
-      const size_t n = size_t(end - (text.c_str() + i));
-      NumberToken token{i, n, value, 0};
-      const std::string written = text.substr(i, n);
-      if (n == 0 || written.find_first_of("eExXnN") != std::string::npos) {
-        *error = "number " + std::to_string(tokens->size() + 1) + " (\"" + text.substr(i, 12) +
-                 "\") cannot be rewritten in place";
-        return false;
-      }
-      const size_t point = written.find('.');
-      if (point != std::string::npos) token.decimals = int(n - point - 1);
-      tokens->push_back(token);
-      ++i;
-    } else {
-      *error = "character '" + std::string(1, c) + "' at offset " + std::to_string(i) +
-               " ends the engine's reading";
+  auto list = std::make_unique<NumberList>();
+  list->count = list->exponents = 0;
+  const bool whole = ParseNumbers(list.get(), text.c_str(), text.size());
+  for (int k = 0; k < list->count; ++k) {
+    const size_t start = list->start[k], n = list->length[k];
+    const std::string written = text.substr(start, n);
+    if (n == 0 || written.find_first_of("eExXnN") != std::string::npos) {
+      *error = "number " + std::to_string(k + 1) + " (\"" + text.substr(start, 12) + "\") cannot be rewritten in place";
       return false;
     }
+    NumberToken token{start, n, list->values[k], 0};
+    const size_t point = written.find('.');
+    if (point != std::string::npos) token.decimals = int(n - point - 1);
+    tokens->push_back(token);
+  }
+  if (!whole) {
+    *error = "a character after number " + std::to_string(list->count) + " ends the engine's reading";
+    return false;
+  }
+  if (list->count == MaxParameterNumbers) {
+    *error = "more numbers than the engine keeps";
+    return false;
   }
   return true;
 }
@@ -218,24 +193,24 @@ std::string RewriteNumbers(const std::string& text, const std::vector<NumberToke
 
 namespace {
 
-constexpr ParameterSpec Penalty(const char* name, double low, double step = 1) {
+constexpr ParameterRange Penalty(const char* name, double low, double step = 1) {
   return {name, low, 0, step, 0, true};
 }
-constexpr ParameterSpec Bonus(const char* name, double high, double step = 1) {
+constexpr ParameterRange Bonus(const char* name, double high, double step = 1) {
   return {name, 0, high, step, 0, true};
 }
-constexpr ParameterSpec Range(const char* name, double low, double high, double step, int decimals = 0) {
+constexpr ParameterRange Range(const char* name, double low, double high, double step, int decimals = 0) {
   return {name, low, high, step, decimals, true};
 }
 // A factor of the rank profile (0..100): 0.02 moves the seventh rank by 2.
-constexpr ParameterSpec RankFactor(const char* name, double high = 2.5) {
+constexpr ParameterRange RankFactor(const char* name, double high = 2.5) {
   return {name, 0, high, 0.02, 2, true};
 }
-constexpr ParameterSpec Fixed(const char* name) { return {name, -1e9, 1e9, 1, 0, false}; }
+constexpr ParameterRange Fixed(const char* name) { return {name, -1e9, 1e9, 1, 0, false}; }
 
 }  // namespace
 
-const ParameterSpec Specs[ParameterCount] = {
+const ParameterRange Ranges[ParameterCount] = {
     Penalty("EG_DOUBLED_PAWN_PENALTY", -60),
     Penalty("EG_ISOLATED_PAWN_PENALTY", -60),
     Penalty("EG_ISOLATED_DOUBLED_PAWN_PENALTY", -60),
@@ -367,7 +342,7 @@ const ParameterSpec Specs[ParameterCount] = {
 
 int WrittenDecimals(int k, int fileDecimals) {
   if (fileDecimals == 0) return 0;
-  return fileDecimals > Specs[k].minDecimals ? fileDecimals : Specs[k].minDecimals;
+  return fileDecimals > Ranges[k].minDecimals ? fileDecimals : Ranges[k].minDecimals;
 }
 
 namespace {
@@ -378,9 +353,9 @@ constexpr int MaxShelterValue = 58;
 
 void Project(double* numbers) {
   for (int k = 0; k < ParameterCount; ++k) {
-    if (!Specs[k].tuned) continue;
-    if (numbers[k] < Specs[k].low) numbers[k] = Specs[k].low;
-    if (numbers[k] > Specs[k].high) numbers[k] = Specs[k].high;
+    if (!Ranges[k].tuned) continue;
+    if (numbers[k] < Ranges[k].low) numbers[k] = Ranges[k].low;
+    if (numbers[k] > Ranges[k].high) numbers[k] = Ranges[k].high;
   }
   // The converter's truncations, so that the bound holds for the integers the
   // shelter table really uses.

@@ -63,17 +63,17 @@ std::string RewriteNumbers(const std::string& text, const std::vector<NumberToke
 // ---------------------------------------------------------------------------
 // What each of the 125 numbers may do while tuning.
 
-struct ParameterSpec {
+struct ParameterRange {
   const char* name;
   double low, high;  // sane range of the raw number
   double step;       // finite-difference step: moves the converted weights by a few units
   int minDecimals;   // resolution the tuner writes a fractional number with, at least
   bool tuned;        // false: the number plays no part, or must not move
 };
-extern const ParameterSpec Specs[ParameterCount];
+extern const ParameterRange Ranges[ParameterCount];
 
 // Digits after the point to write number k with: integers stay integers, a
-// fractional number keeps the file's digits and at least the spec's.
+// fractional number keeps the file's digits and at least its own minimum.
 int WrittenDecimals(int k, int fileDecimals);
 
 // Puts the numbers inside their ranges and keeps the joint rule of king safety:
