@@ -6,6 +6,7 @@
 #include "base/output.h"
 #include "base/text.h"
 #include "search/search.h"
+#include "search/searchio.h"
 #include "search/state.h"
 
 namespace {
@@ -130,6 +131,14 @@ void HandleGo(const char* args, Position* pos, EngineState* engine) {
     // The game is over; analysis tools still want its result.
     bool inCheck = IsAttacked(pos, pos->side ^ 1, pos->kingSquare[pos->side]);
     Print(inCheck ? "info depth 0 score mate 0\n" : "info depth 0 score cp 0\n");
+    // An infinite or ponder search answers only when the GUI releases it,
+    // whatever it found: a GUI pondering on a mating move sends "stop" and
+    // waits for this answer.
+    if (limits.infinite || limits.ponder) {
+      engine->searchState = 3;
+      engine->untilStopped = 1;
+      ReleaseWait(engine);
+    }
     Print("bestmove 0000\n");
     return;
   }

@@ -357,7 +357,7 @@ TEST_F(Conformance, NoLegalMoveReportsMateOrStalemate) {
     const char* info;
   } cases[] = {
       {"7k/6Q1/6K1/8/8/8/8/8 b - - 0 1", "go depth 5", "info depth 0 score mate 0"},
-      {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "go infinite", "info depth 0 score cp 0"},
+      {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "go movetime 500", "info depth 0 score cp 0"},
       {"rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3", "go wtime 1000 btime 1000",
        "info depth 0 score mate 0"},
   };
@@ -369,6 +369,26 @@ TEST_F(Conformance, NoLegalMoveReportsMateOrStalemate) {
     ASSERT_EQ(lines.size(), before + 2) << c.fen;
     EXPECT_EQ(lines[before], c.info) << c.fen;
   }
+}
+
+TEST_F(Conformance, PonderAndInfiniteWithNoLegalMoveWaitForTheGui) {
+  // A GUI ponders on the move it expects; when that move mates, the engine is
+  // asked to ponder a lost position and must still answer only after "stop"
+  // (or "ponderhit"), never before.
+  engine.Send("position fen 7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");
+  for (const char* release : {"stop", "ponderhit"}) {
+    engine.Send("go ponder wtime 1000 btime 1000");
+    EXPECT_FALSE(engine.WaitFor("bestmove", 300)) << release;
+    engine.Send(release);
+    std::string line;
+    ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line)) << release;
+    EXPECT_EQ(line, "bestmove 0000");
+  }
+  engine.Send("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
+  engine.Send("go infinite");
+  EXPECT_FALSE(engine.WaitFor("bestmove", 300));
+  engine.Send("stop");
+  EXPECT_TRUE(engine.WaitFor("bestmove 0000", 2000));
 }
 
 TEST_F(Conformance, BadInputNeverYieldsAnIllegalMove) {
@@ -383,7 +403,7 @@ TEST_F(Conformance, BadInputNeverYieldsAnIllegalMove) {
   engine.Send("position fen 7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");
   EXPECT_EQ(GoAndWait("go depth 5", 2000), "bestmove 0000");
   engine.Send("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
-  EXPECT_EQ(GoAndWait("go infinite", 2000), "bestmove 0000");
+  EXPECT_EQ(GoAndWait("go wtime 1000 btime 1000", 2000), "bestmove 0000");
   // Replay stops at the first move that is not legal.
   engine.Send("position startpos moves e2e4 e2e4 d7d5");
   std::string best = GoAndWait("go depth 4", 5000);
