@@ -27,6 +27,8 @@ const { loadOpenings } = require(path.join(kit, 'lib/pgn.js'));
 const { Chess } = require(path.join(kit, 'node_modules/chess.js'));
 
 const games = Number(flags.games || 10);
+// Parallel runs start at different games, so that they play other openings.
+const firstGame = Number(flags['first-game'] || 0);
 const tc = parseTc(flags.tc || '1+0.01');
 const ponderShare = Number(flags['ponder-share'] || 0);
 const marginMs = Number(flags.timemargin || 100);
@@ -186,7 +188,7 @@ async function main() {
     `pondering in ${Math.round(ponderShare * 100)}% of them`);
   const ponderEvery = ponderShare > 0 ? Math.max(1, Math.round(1 / ponderShare)) : 0;
   for (let g = 0; g < games; g++) {
-    const fen = openings[Math.floor(g / 2) % openings.length];
+    const fen = openings[Math.floor((firstGame + g) / 2) % openings.length];
     const tarvoWhite = g % 2 === 0;
     const ponder = ponderEvery > 0 && g % ponderEvery === ponderEvery - 1;
     let game;
