@@ -59,7 +59,12 @@ void RunLine(fuzz::Engine* engine, Session* session, std::string line) {
   if (line.size() >= 2 && line[line.size() - 2] == '\r' && line.back() == '\n') line.erase(line.size() - 2, 1);
   const char* text = line.c_str();
   if (StartsWith(text, "quit")) return;
-  const bool go = StartsWith(text, "go");
+  // The console's long runs are kept as short as the searches: its bench at
+  // the least depth, perft to two plies.
+  if (StartsWith(text, "bench")) line = "bench 2\n";
+  if (StartsWith(text, "go perft")) line = "go perft 2\n";
+  text = line.c_str();
+  const bool go = StartsWith(text, "go") && !StartsWith(text, "go perft");
   if (go) line = GoPrefix + std::string(std::strlen(text) > 3 ? text + 3 : "");
 
   Position before = session->pos;
