@@ -346,6 +346,10 @@ extern const char* const StartFen;
 // Loads a FEN; returns false and leaves *pos untouched when the text is refused.
 bool LoadFen(Position* pos, const char* text);
 
+// Writes the FEN of the position, with the fullmove number given (the
+// position keeps none), into out (at most capacity - 1 characters; 100 fit any).
+void PositionToFen(const Position* pos, int moveNumber, char* out, int capacity);
+
 // Builds a move word from the first four or five characters of a token and the
 // current board (no legality test).
 Move MoveFromText(const Position* pos, const char* text);

@@ -1,6 +1,7 @@
 // Positions and moves as text: FEN loading, long algebraic move tokens, and the
 // from-scratch consistency check of a position.
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 
 #include "board/board.h"
@@ -309,4 +310,44 @@ bool PositionIsOk(const Position* pos, const char** what) {
   }
   if (what != nullptr) *what = bad;
   return bad == nullptr;
+}
+
+void PositionToFen(const Position* pos, int moveNumber, char* out, int capacity) {
+  static const char PieceLetters[2][8] = {{' ', 'P', 'N', 'B', 'R', 'Q', 'K', ' '},
+                                         {' ', 'p', 'n', 'b', 'r', 'q', 'k', ' '}};
+  char text[128];
+  int n = 0;
+  for (int rank = 7; rank >= 0; --rank) {
+    int empty = 0;
+    for (int file = 0; file < 8; ++file) {
+      const int sq = MakeSquare(file, rank);
+      if (pos->board[sq] == Empty) {
+        ++empty;
+        continue;
+      }
+      if (empty) text[n++] = char('0' + empty);
+      empty = 0;
+      text[n++] = PieceLetters[(pos->colours[Black] >> sq) & 1][pos->board[sq]];
+    }
+    if (empty) text[n++] = char('0' + empty);
+    if (rank > 0) text[n++] = '/';
+  }
+  text[n++] = ' ';
+  text[n++] = pos->side == White ? 'w' : 'b';
+  text[n++] = ' ';
+  const int start = n;
+  if (pos->castling & CastleWhiteKing) text[n++] = 'K';
+  if (pos->castling & CastleWhiteQueen) text[n++] = 'Q';
+  if (pos->castling & CastleBlackKing) text[n++] = 'k';
+  if (pos->castling & CastleBlackQueen) text[n++] = 'q';
+  if (n == start) text[n++] = '-';
+  text[n++] = ' ';
+  if (pos->epFile != 0) {
+    text[n++] = char('a' + pos->epFile - 1);
+    text[n++] = pos->side == White ? '6' : '3';
+  } else {
+    text[n++] = '-';
+  }
+  std::snprintf(text + n, sizeof text - size_t(n), " %d %d", pos->fifty, moveNumber);
+  std::snprintf(out, size_t(capacity), "%s", text);
 }

@@ -60,7 +60,7 @@ void ShowBoard(const Position* pos) {
   }
   Print("   a   b   c   d   e   f   g   h\n\n");
   char fen[128];
-  PositionToFen(pos, fen, sizeof fen);
+  PositionToFen(pos, 1, fen, sizeof fen);
   Print("Fen: %s\n", fen);
   Print("Key: %016" PRIX64 "\n", pos->key);
   u64 checkers = 0;
@@ -141,44 +141,6 @@ void ShowBench(const char* args, EngineState* engine) {
 }
 
 }  // namespace
-
-void PositionToFen(const Position* pos, char* out, int capacity) {
-  char text[128];
-  int n = 0;
-  for (int rank = 7; rank >= 0; --rank) {
-    int empty = 0;
-    for (int file = 0; file < 8; ++file) {
-      const int sq = MakeSquare(file, rank);
-      if (pos->board[sq] == Empty) {
-        ++empty;
-        continue;
-      }
-      if (empty) text[n++] = char('0' + empty);
-      empty = 0;
-      text[n++] = PieceLetters[(pos->colours[Black] >> sq) & 1][pos->board[sq]];
-    }
-    if (empty) text[n++] = char('0' + empty);
-    if (rank > 0) text[n++] = '/';
-  }
-  text[n++] = ' ';
-  text[n++] = pos->side == White ? 'w' : 'b';
-  text[n++] = ' ';
-  const int start = n;
-  if (pos->castling & CastleWhiteKing) text[n++] = 'K';
-  if (pos->castling & CastleWhiteQueen) text[n++] = 'Q';
-  if (pos->castling & CastleBlackKing) text[n++] = 'k';
-  if (pos->castling & CastleBlackQueen) text[n++] = 'q';
-  if (n == start) text[n++] = '-';
-  text[n++] = ' ';
-  if (pos->epFile != 0) {
-    text[n++] = char('a' + pos->epFile - 1);
-    text[n++] = pos->side == White ? '6' : '3';
-  } else {
-    text[n++] = '-';
-  }
-  std::snprintf(text + n, sizeof text - size_t(n), " %d 1", pos->fifty);
-  CopyBounded(out, text, capacity);
-}
 
 void HandlePerft(const char* args, Position* pos, const EngineState* engine) {
   char word[16];

@@ -13,6 +13,3 @@ void HandlePerft(const char* args, Position* pos, const EngineState* engine);
 // Runs a console command, or answers a line that is no command at all with
 // "info string unknown command: <word>"; a blank line gets no reply.
 void HandleConsoleCommand(const char* line, Position* pos, EngineState* engine);
-
-// The position as FEN (the move number is not kept by the engine: 1).
-void PositionToFen(const Position* pos, char* out, int capacity);

@@ -90,44 +90,9 @@ std::string FormatDataLine(const char* fen, double result, int score) {
 }
 
 std::string PositionToFen(const Position* pos, int moveNumber) {
-  static const char letters[2][8] = {{' ', 'P', 'N', 'B', 'R', 'Q', 'K', ' '},
-                                     {' ', 'p', 'n', 'b', 'r', 'q', 'k', ' '}};
-  std::string fen;
-  for (int rank = 7; rank >= 0; --rank) {
-    int empty = 0;
-    for (int file = 0; file < 8; ++file) {
-      const int s = rank * 8 + file;
-      if (pos->board[s] == Empty) {
-        ++empty;
-        continue;
-      }
-      if (empty) fen += char('0' + empty);
-      empty = 0;
-      fen += letters[(pos->colours[Black] >> s) & 1][pos->board[s]];
-    }
-    if (empty) fen += char('0' + empty);
-    if (rank > 0) fen += '/';
-  }
-  fen += pos->side == White ? " w " : " b ";
-  const char* rights = "KQkq";
-  const int bits[4] = {CastleWhiteKing, CastleWhiteQueen, CastleBlackKing, CastleBlackQueen};
-  bool any = false;
-  for (int i = 0; i < 4; ++i)
-    if (pos->castling & bits[i]) {
-      fen += rights[i];
-      any = true;
-    }
-  if (!any) fen += '-';
-  fen += ' ';
-  if (pos->epFile != 0) {
-    fen += char('a' + pos->epFile - 1);
-    fen += pos->side == White ? '6' : '3';
-  } else {
-    fen += '-';
-  }
-  char tail[32];
-  std::snprintf(tail, sizeof tail, " %d %d", int(pos->fifty), moveNumber);
-  return fen + tail;
+  char fen[128];
+  ::PositionToFen(pos, moveNumber, fen, sizeof fen);
+  return fen;
 }
 
 // ---------------------------------------------------------------------------
