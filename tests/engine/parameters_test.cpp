@@ -342,13 +342,16 @@ TEST_F(ParameterFile, ShippedFileIsCleanAndConsistent) {
   for (int t = 0; t < PieceSquareTableCount; ++t)
     for (int i = 0; i < 64; ++i) EXPECT_LT(std::abs(weights_->pieceSquareBase[t][i]), 200) << t << " " << i;
   const EvalWeights& w = *weights_;
-  EXPECT_EQ(w.MAX_SHELTER_VALUE, w.INNER_SIDE_SHELTER[0] + w.CENTRAL_SHELTER[0] + w.OUTER_SIDE_SHELTER[0]);
+  // The attack blend takes MAX_SHELTER_VALUE minus the shelter unsigned: no
+  // shelter may exceed it.
+  EXPECT_GE(w.MAX_SHELTER_VALUE, w.INNER_SIDE_SHELTER[0] + w.CENTRAL_SHELTER[0] + w.OUTER_SIDE_SHELTER[0]);
   for (int k = 0; k + 1 < 4; ++k) EXPECT_GE(w.CENTRAL_SHELTER[k], w.CENTRAL_SHELTER[k + 1]);
   EXPECT_GE(w.QUEEN_ATT_WEIGHT_BS, w.QUEEN_ATT_WEIGHT_GS);
   for (int k = 3; k < 16; ++k) EXPECT_GE(w.PIECE_ATT_WEIGHT[k], w.PIECE_ATT_WEIGHT[k - 1]);
   for (int k = 4; k < 7; ++k) EXPECT_GT(w.EG_PASSED_PAWN[k], w.EG_PASSED_PAWN[k - 1]);
-  EXPECT_LT(w.EG_DOUBLED_PAWN_PENALTY, 0);
-  EXPECT_LT(w.TRAPPED_PENALTY_1, 0);
+  // Penalties stay penalties; tuning may find one worth nothing.
+  EXPECT_LE(w.EG_DOUBLED_PAWN_PENALTY, 0);
+  EXPECT_LE(w.TRAPPED_PENALTY_1, 0);
 }
 
 // Random parameter texts: a mix of well-formed numbers, comments, markers,
