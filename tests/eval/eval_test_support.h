@@ -45,6 +45,18 @@ inline const EvalWeights* ShippedWeights() {
   return &weights;
 }
 
+// A suite that evaluates real positions with the shipped numbers: their
+// piece-square values are built for it and cleared again afterwards, since
+// other suites count on the piece-square sums being zero.
+class ShippedPieceSquares : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    EnsureTables();
+    BuildPieceSquareValues(const_cast<EvalWeights*>(ShippedWeights()));
+  }
+  static void TearDownTestSuite() { std::memset(PieceSquareValue, 0, sizeof PieceSquareValue); }
+};
+
 // A position from a FEN that the test knows to be valid.
 inline Position FromFen(const char* fen) {
   EnsureTables();

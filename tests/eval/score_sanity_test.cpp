@@ -5,20 +5,12 @@
 // numbers swamp the material or turn a term around.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "tests/eval/eval_test_support.h"
 
 namespace {
 
-class ScoreSanity : public ::testing::Test {
+class ScoreSanity : public evaltest::ShippedPieceSquares {
  protected:
-  static void SetUpTestSuite() {
-    evaltest::EnsureTables();
-    BuildPieceSquareValues(const_cast<EvalWeights*>(evaltest::ShippedWeights()));
-  }
-  static void TearDownTestSuite() { std::memset(PieceSquareValue, 0, sizeof PieceSquareValue); }
-
   // White's view, with the piece squares of the shipped numbers.
   static i32 WhiteScore(const char* fen) {
     const EvalWeights* shipped = evaltest::ShippedWeights();

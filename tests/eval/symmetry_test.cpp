@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -121,14 +120,7 @@ void ForCorpus(Visit visit) {
   }
 }
 
-class EvaluationSymmetry : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    evaltest::EnsureTables();
-    BuildPieceSquareValues(const_cast<EvalWeights*>(evaltest::ShippedWeights()));
-  }
-  static void TearDownTestSuite() { std::memset(PieceSquareValue, 0, sizeof PieceSquareValue); }
-};
+class EvaluationSymmetry : public evaltest::ShippedPieceSquares {};
 
 TEST_F(EvaluationSymmetry, FlippedTwinScoresTheSameForTheMover) {
   const EvalWeights* shipped = evaltest::ShippedWeights();
