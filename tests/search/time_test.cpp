@@ -27,21 +27,21 @@ Budget Allocate(int side, i32 wtime, i32 btime, i32 winc, i32 binc, i32 movestog
 }
 
 TEST(AllocateTime, SuddenDeathAtNormalRate) {
-  // n = 1/0.033, k = 0.264: a = 60000/n - 100, b = 60000/(k*n + 1 - k) - 100.
+  // n = 1/0.033, k = 0.264: a = 60000/n, b = 60000/(k*n + 1 - k) - 100.
   Budget b = Allocate(White, 60000, 1000, 0, 0, 0, false);
-  EXPECT_EQ(b.allocated, 1880);
+  EXPECT_EQ(b.allocated, 1980);
   EXPECT_EQ(b.maximum, 6768);
   EXPECT_EQ(b.countdown, 10000);
   // Black reads its own clock.
   Budget black = Allocate(Black, 1000, 60000, 0, 0, 0, false);
-  EXPECT_EQ(black.allocated, 1880);
+  EXPECT_EQ(black.allocated, 1980);
   EXPECT_EQ(black.maximum, 6768);
 }
 
 TEST(AllocateTime, MoveOverheadComesOffTheClockFirst) {
   // Overhead 0 is the allocation without the option, to the millisecond.
   Budget none = Allocate(White, 60000, 1000, 0, 0, 0, false, 1, 0);
-  EXPECT_EQ(none.allocated, 1880);
+  EXPECT_EQ(none.allocated, 1980);
   EXPECT_EQ(none.maximum, 6768);
   // With an overhead the budget is the one of the shorter clock, increment kept.
   for (i32 overhead : {10, 500, 4000}) {
@@ -57,7 +57,7 @@ TEST(AllocateTime, MoveOverheadComesOffTheClockFirst) {
 }
 
 TEST(AllocateTime, LastMoveBeforeTheControlIsCapped) {
-  // a = b = 10000 - 100, capped by 0.9 * 10000 - 100.
+  // a = 10000 and b = 10000 - 100, both capped by 0.9 * 10000 - 100.
   Budget b = Allocate(White, 10000, 10000, 0, 0, 1, false);
   EXPECT_EQ(b.allocated, 8900);
   EXPECT_EQ(b.maximum, 8900);
@@ -69,25 +69,41 @@ TEST(AllocateTime, MovesToGoBeyondTheDefaultIsReplaced) {
   EXPECT_EQ(many.allocated, defaulted.allocated);
   EXPECT_EQ(many.maximum, defaulted.maximum);
   Budget twenty = Allocate(White, 60000, 60000, 0, 0, 20, false);
-  EXPECT_EQ(twenty.allocated, 60000 / 20 - 100);
+  EXPECT_EQ(twenty.allocated, 60000 / 20);
 }
 
 TEST(AllocateTime, PonderRaisesOnlyTheTarget) {
   Budget normal = Allocate(White, 60000, 60000, 0, 0, 0, false);
   Budget ponder = Allocate(White, 60000, 60000, 0, 0, 0, true);
   EXPECT_EQ(ponder.maximum, normal.maximum);
-  EXPECT_NEAR(ponder.allocated, 1.3 * (60000 * 0.033 - 100), 1.0);
+  EXPECT_NEAR(ponder.allocated, 1.3 * 60000 * 0.033, 1.0);
 }
 
 TEST(AllocateTime, IncrementAndRates) {
   // total = (n - 1) * inc + time.
   Budget inc = Allocate(White, 10000, 10000, 100, 100, 0, false);
   double n = 1 / 0.033;
-  EXPECT_NEAR(inc.allocated, ((n - 1) * 100 + 10000) / n - 100, 1.0);
+  EXPECT_NEAR(inc.allocated, ((n - 1) * 100 + 10000) / n, 1.0);
   Budget slow = Allocate(White, 60000, 60000, 0, 0, 0, false, 0);
   Budget fast = Allocate(White, 60000, 60000, 0, 0, 0, false, 2);
-  EXPECT_NEAR(slow.allocated, 60000 * 0.043 - 100, 1.0);
-  EXPECT_NEAR(fast.allocated, 60000 * 0.024 - 100, 1.0);
+  EXPECT_NEAR(slow.allocated, 60000 * 0.043, 1.0);
+  EXPECT_NEAR(fast.allocated, 60000 * 0.024, 1.0);
+}
+
+TEST(AllocateTime, BlitzTargetSpendsTheIncrementAndAShareOfTheClock) {
+  // 3 s left at +50 ms: the target is about time/30 + inc, not 100 ms less
+  // (which was below the increment and left most of the clock unused).
+  Budget blitz = Allocate(White, 3000, 3000, 50, 50, 0, false);
+  EXPECT_EQ(blitz.allocated, 147);
+  EXPECT_EQ(blitz.maximum, 411);
+  // Down to a few hundred ms the target stays above the increment, and the
+  // hard limit stays inside 90% of the clock less the margin.
+  for (i32 time : {5000, 1000, 400, 250}) {
+    Budget b = Allocate(Black, 1, time, 1, 50, 0, false);
+    EXPECT_GT(b.allocated, 50) << time;
+    EXPECT_LE(b.allocated, b.maximum) << time;
+    EXPECT_LE(b.maximum, 0.9 * time - 100) << time;
+  }
 }
 
 TEST(AllocateTime, ShortBudgetsBringTheFirstPollForward) {
