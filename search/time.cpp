@@ -35,9 +35,9 @@ void AllocateTime(EngineState* engine, const Position* pos, i32 wtime, i32 btime
   double k = 8 * f;
   double total = (n - 1) * inc + time;
   // The 100 ms safety margin belongs to the limits (the hard limit and the
-  // cap), not to the target: a target 100 ms short left the engine using
-  // less than its increment at blitz, ending 5s+0.05s games with two thirds
-  // of its clock unused. The target never exceeds the hard limit below.
+  // cap), not to the target: taken off the target too, it puts the target
+  // below the increment at blitz and leaves most of the clock unused. The
+  // target is clamped to both limits below.
   double a = total / n;
   double b = LessMargin(total / (k * n + 1 - k));
   double cap = LessMargin(0.9 * time);
