@@ -8,8 +8,8 @@
 #include "engine/bench.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+
+#include "tools/common/args.h"
 
 namespace {
 
@@ -24,16 +24,19 @@ int main(int argc, char** argv) {
   int depth = DefaultBenchDepth;
   bool check = false;
   u64 expected = 0;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--expect") == 0 && i + 1 < argc) {
+  ArgReader args = StartArgs("tarvo-bench", argc, argv);
+  while (NextArg(&args)) {
+    i64 value = 0;
+    if (ArgIs(&args, "--expect")) {
       check = true;
-      expected = std::strtoull(argv[++i], nullptr, 10);
-    } else if (argv[i][0] >= '1' && argv[i][0] <= '9') {
-      depth = std::atoi(argv[i]);
-      if (depth < MinBenchDepth || depth > MaxBenchDepth) return Usage();
+      expected = ArgUnsigned(&args, UINT64_MAX);
+    } else if (ParseWholeInt(CurrentArg(&args), MinBenchDepth, MaxBenchDepth, &value)) {
+      depth = int(value);
     } else {
-      return Usage();
+      FailArgs(&args, "\"%s\" is neither a depth (%d..%d) nor --expect NODES", CurrentArg(&args),
+               MinBenchDepth, MaxBenchDepth);
     }
   }
+  if (args.failed) return Usage();
   return BenchFromCommandLine(depth, check, expected);
 }

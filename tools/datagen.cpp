@@ -25,10 +25,11 @@
 #include <vector>
 
 #include "base/output.h"
-#include "engine/parameters.h"
 #include "base/platform.h"
-#include "search/state.h"
+#include "engine/parameters.h"
 #include "eval/pawns.h"
+#include "search/state.h"
+#include "tools/common/args.h"
 #include "tools/tuning/selfplay.h"
 #include "tools/tuning/tuning.h"
 
@@ -140,40 +141,38 @@ bool ReadNumbers(const char* fileName, std::vector<double>* numbers) {
 int main(int argc, char** argv) {
   Options options;
   tuning::SelfPlayOptions play;
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (v == nullptr) return Usage();
-    ++i;
-    if (!std::strcmp(a, "--out"))
-      options.out = v;
-    else if (!std::strcmp(a, "--positions"))
-      options.positions = std::atoll(v);
-    else if (!std::strcmp(a, "--games"))
-      options.games = std::atoll(v);
-    else if (!std::strcmp(a, "--nodes"))
-      play.nodes = std::atoi(v);
-    else if (!std::strcmp(a, "--depth"))
-      play.depth = std::atoi(v);
-    else if (!std::strcmp(a, "--workers"))
-      options.workers = std::atoi(v);
-    else if (!std::strcmp(a, "--seed"))
-      play.seed = std::strtoull(v, nullptr, 10);
-    else if (!std::strcmp(a, "--openings"))
-      options.openings = v;
-    else if (!std::strcmp(a, "--random-plies"))
-      play.randomPlies = std::atoi(v);
-    else if (!std::strcmp(a, "--skip-plies"))
-      play.skipPlies = std::atoi(v);
-    else if (!std::strcmp(a, "--params"))
-      options.params = v;
-    else if (!std::strcmp(a, "--progress"))
-      options.progressSeconds = std::atoi(v);
+  ArgReader args = StartArgs("tarvo-datagen", argc, argv);
+  while (NextArg(&args)) {
+    if (ArgIs(&args, "--out"))
+      options.out = ArgText(&args);
+    else if (ArgIs(&args, "--positions"))
+      options.positions = ArgInt(&args, 1, INT64_MAX);
+    else if (ArgIs(&args, "--games"))
+      options.games = ArgInt(&args, 1, INT64_MAX);
+    else if (ArgIs(&args, "--nodes"))
+      play.nodes = i32(ArgInt(&args, 1, INT32_MAX));
+    else if (ArgIs(&args, "--depth"))
+      play.depth = i32(ArgInt(&args, 1, MaxPly - 1));
+    else if (ArgIs(&args, "--workers"))
+      options.workers = i32(ArgInt(&args, 1, 64));
+    else if (ArgIs(&args, "--seed"))
+      play.seed = ArgUnsigned(&args, UINT64_MAX);
+    else if (ArgIs(&args, "--openings"))
+      options.openings = ArgText(&args);
+    else if (ArgIs(&args, "--random-plies"))
+      play.randomPlies = i32(ArgInt(&args, 0, 200));
+    else if (ArgIs(&args, "--skip-plies"))
+      play.skipPlies = i32(ArgInt(&args, 0, 1000));
+    else if (ArgIs(&args, "--params"))
+      options.params = ArgText(&args);
+    else if (ArgIs(&args, "--progress"))
+      options.progressSeconds = i32(ArgInt(&args, 1, 86400));
     else
-      return Usage();
+      UnknownArg(&args);
   }
-  if (options.out == nullptr || (options.positions <= 0 && options.games <= 0) || options.workers < 1 ||
-      options.workers > 64 || (play.depth <= 0 && play.nodes <= 0) || options.progressSeconds < 1)
+  if (args.failed) return Usage();
+  if (options.out == nullptr || (options.positions <= 0 && options.games <= 0) ||
+      (play.depth <= 0 && play.nodes <= 0))
     return Usage();
 
   std::vector<std::string> openings;

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "board/board.h"
+#include "tools/common/args.h"
 
 namespace {
 
@@ -25,19 +26,6 @@ int Usage(const char* message) {
                "%s\nusage: tarvo-perft \"<FEN>\"|startpos <depth 0..%d> [--divide] [--staged] [--verify]\n",
                message, MaxDepth);
   return 2;
-}
-
-// Reads a depth made of digits only.
-bool ParseDepth(const char* text, int* depth) {
-  if (*text == '\0' || std::strlen(text) > 2) return false;
-  int value = 0;
-  for (const char* c = text; *c; ++c) {
-    if (*c < '0' || *c > '9') return false;
-    value = value * 10 + (*c - '0');
-  }
-  if (value > MaxDepth) return false;
-  *depth = value;
-  return true;
 }
 
 // Leaf count below the position with the chosen mode.
@@ -71,8 +59,9 @@ int main(int argc, char** argv) {
     else
       return Usage("unknown option");
   }
-  int depth = 0;
-  if (!ParseDepth(argv[2], &depth)) return Usage("bad depth");
+  i64 parsedDepth = 0;
+  if (!ParseWholeInt(argv[2], 0, MaxDepth, &parsedDepth)) return Usage("bad depth");
+  const int depth = int(parsedDepth);
 
   InitBoardTables();
   static Position position;

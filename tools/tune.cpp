@@ -22,8 +22,9 @@
 
 #include "base/output.h"
 #include "engine/parameters.h"
-#include "search/state.h"
 #include "eval/pawns.h"
+#include "search/state.h"
+#include "tools/common/args.h"
 #include "tools/tuning/tuner.h"
 #include "tools/tuning/tuning.h"
 
@@ -53,40 +54,35 @@ int main(int argc, char** argv) {
   const char* params = nullptr;
   long long limit = 0;
   tuning::TuneOptions options;
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (!std::strcmp(a, "--quiet")) {
+  ArgReader args = StartArgs("tarvo-tune", argc, argv);
+  while (NextArg(&args)) {
+    if (ArgIs(&args, "--quiet"))
       options.verbose = false;
-      continue;
-    }
-    if (i + 1 >= argc) return Usage();
-    const char* v = argv[++i];
-    if (!std::strcmp(a, "--data"))
-      data = v;
-    else if (!std::strcmp(a, "--params"))
-      params = v;
-    else if (!std::strcmp(a, "--out"))
-      options.outFile = v;
-    else if (!std::strcmp(a, "--k"))
-      options.k = std::atof(v);
-    else if (!std::strcmp(a, "--lambda"))
-      options.lambda = std::atof(v);
-    else if (!std::strcmp(a, "--rounds"))
-      options.rounds = std::atoi(v);
-    else if (!std::strcmp(a, "--steps"))
-      options.adamSteps = std::atoi(v);
-    else if (!std::strcmp(a, "--rate"))
-      options.learningRate = std::atof(v);
-    else if (!std::strcmp(a, "--trust"))
-      options.trust = std::atof(v);
-    else if (!std::strcmp(a, "--limit"))
-      limit = std::atoll(v);
+    else if (ArgIs(&args, "--data"))
+      data = ArgText(&args);
+    else if (ArgIs(&args, "--params"))
+      params = ArgText(&args);
+    else if (ArgIs(&args, "--out"))
+      options.outFile = ArgText(&args);
+    else if (ArgIs(&args, "--k"))
+      options.k = ArgReal(&args, 0.0, 100.0);
+    else if (ArgIs(&args, "--lambda"))
+      options.lambda = ArgReal(&args, 0.0, 1.0);
+    else if (ArgIs(&args, "--rounds"))
+      options.rounds = i32(ArgInt(&args, 0, 1000000));
+    else if (ArgIs(&args, "--steps"))
+      options.adamSteps = i32(ArgInt(&args, 1, 100000000));
+    else if (ArgIs(&args, "--rate"))
+      options.learningRate = ArgReal(&args, 0.0, 1e6);
+    else if (ArgIs(&args, "--trust"))
+      options.trust = ArgReal(&args, 0.0, 1e6);
+    else if (ArgIs(&args, "--limit"))
+      limit = ArgInt(&args, 0, INT64_MAX);
     else
-      return Usage();
+      UnknownArg(&args);
   }
-  if (data == nullptr || params == nullptr || options.outFile.empty() || options.rounds < 0 ||
-      options.adamSteps < 1 || options.lambda < 0 || options.lambda > 1)
-    return Usage();
+  if (args.failed) return Usage();
+  if (data == nullptr || params == nullptr || options.outFile.empty()) return Usage();
 
   if (!ReadText(params, &options.layout)) {
     std::fprintf(stderr, "cannot read %s\n", params);
