@@ -4,23 +4,24 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/bench_positions.h"
-#include "engine/parameters.h"
 #include "base/output.h"
 #include "base/platform.h"
-#include "search/state.h"
+#include "engine/bench_positions.h"
+#include "engine/engine.h"
+#include "engine/parameters.h"
 #include "eval/pawns.h"
 #include "search/search.h"
+#include "search/state.h"
 #include "search/table.h"
 
 bool RunBench(EngineState* engine, int depth, BenchSink progress, BenchResult* result) {
   // The signature must not depend on what the user set or typed meanwhile.
-  const i32 savedMultiPv = engine->multiPv;
-  const i32 savedHash = engine->hashSizeMb;
-  const u8 savedIgnoreInput = engine->ignoreInput;
-  engine->multiPv = 1;
+  const i32 savedMultiPv = engine->options.multiPv;
+  const i32 savedHash = engine->options.hashSizeMb;
+  const u8 savedIgnoreInput = engine->session.ignoreInput;
+  engine->options.multiPv = 1;
   ResizeTable(engine, DefaultHashMb);
-  engine->ignoreInput = 1;
+  engine->session.ignoreInput = 1;
 
   static Position pos;
   static SearchLimits limits;
@@ -45,9 +46,10 @@ bool RunBench(EngineState* engine, int depth, BenchSink progress, BenchResult* r
     SetOutputMuted(true);  // no info lines from the searches
     RootSearch(engine, &pos, &limits);
     SetOutputMuted(wasMuted);
-    totalNodes += engine->nodes;
-    std::snprintf(line, sizeof line, "%2d %-72s %10" PRIu64 " nodes %6d ms  %s", index, fen, engine->nodes,
-                  ElapsedMs(TickCount(), before), MoveToText(engine->plies[0].pv[0]).text);
+    totalNodes += engine->progress.nodes;
+    std::snprintf(line, sizeof line, "%2d %-72s %10" PRIu64 " nodes %6d ms  %s", index, fen,
+                  engine->progress.nodes, ElapsedMs(TickCount(), before),
+                  MoveToText(engine->plies[0].pv[0]).text);
     progress(line);
   }
   const i32 elapsed = ElapsedMs(TickCount(), start);
@@ -64,8 +66,8 @@ bool RunBench(EngineState* engine, int depth, BenchSink progress, BenchResult* r
   progress(line);
 
   ResizeTable(engine, savedHash);
-  engine->multiPv = savedMultiPv;
-  engine->ignoreInput = savedIgnoreInput;
+  engine->options.multiPv = savedMultiPv;
+  engine->session.ignoreInput = savedIgnoreInput;
   return ok;
 }
 
@@ -76,17 +78,13 @@ void ToStandardError(const char* line) { std::fprintf(stderr, "%s\n", line); }
 }  // namespace
 
 int BenchFromCommandLine(int depth, bool check, u64 expected) {
-  static PawnHashTable pawnTable;
-  CreatePawnTable(&pawnTable);
-  static EngineState engine;
   // The built-in weights, whatever the working directory holds.
-  if (!ConstructEngine(&engine, nullptr)) return 1;
-  engine.pawnTable = &pawnTable;
-  BuildTables(&engine);
+  EngineState* engine = NewEngine(BuiltInParameters, DefaultHashMb);
+  if (engine == nullptr) return 1;
 
   BenchResult result{};
-  const bool ok = RunBench(&engine, depth, ToStandardError, &result);
-  DestroyEngine(&engine);
+  const bool ok = RunBench(engine, depth, ToStandardError, &result);
+  FreeEngine(engine);
   if (!ok) return 1;
   Print("Bench: %" PRIu64 " nodes %" PRIu64 " nps\n", result.nodes, result.nps);
   if (check && result.nodes != expected) {

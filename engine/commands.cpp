@@ -76,7 +76,7 @@ void HandlePosition(const char* args, Position* pos, EngineState* engine) {
   } else {
     loaded = false;
   }
-  engine->positionValid = loaded;
+  engine->session.positionValid = loaded;
   if (!loaded || moves == nullptr) return;
 
   const char* p = SkipBlanks(moves + 6);
@@ -109,7 +109,7 @@ void HandleGo(const char* args, Position* pos, EngineState* engine) {
   limits.infinite = Contains(args, "infinite");
   limits.searchmoves.count = 0;
 
-  if (!engine->positionValid) {
+  if (!engine->session.positionValid) {
     Print("bestmove 0000\n");
     return;
   }
@@ -135,16 +135,19 @@ void HandleGo(const char* args, Position* pos, EngineState* engine) {
     // whatever it found: a GUI pondering on a mating move sends "stop" and
     // waits for this answer.
     if (limits.infinite || limits.ponder) {
-      engine->searchState = 3;
-      engine->untilStopped = 1;
+      engine->searchState = SearchToLimit;
+      engine->budget.untilStopped = 1;
       ReleaseWait(engine);
+      if (engine->session.quitRequested) return;
     }
     Print("bestmove 0000\n");
     return;
   }
 
-  engine->untilStopped = limits.infinite || limits.ponder;
+  engine->budget.untilStopped = limits.infinite || limits.ponder;
   RootSearch(engine, pos, &limits);
+  // "quit" during the search: the GUI wants no answer.
+  if (engine->session.quitRequested) return;
 
   const PlyRecord* root = &engine->plies[0];
   char line[64];

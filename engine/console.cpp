@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/output.h"
+#include "base/text.h"
 #include "board/perft.h"
 #include "engine/bench.h"
-#include "base/output.h"
-#include "search/state.h"
-#include "base/text.h"
 #include "eval/eval.h"
+#include "search/state.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ const char* FirstWord(const char* text, char* word, int capacity) {
 }
 
 bool NeedsPosition(const EngineState* engine) {
-  if (engine->positionValid) return false;
+  if (engine->session.positionValid) return false;
   Print("info string no position: send \"position startpos\" or \"position fen ...\" first\n");
   return true;
 }

@@ -1,5 +1,5 @@
 // Tarvo: a UCI chess engine. The entry routine builds every table in a fixed
-// order and then serves the GUI until standard input ends.
+// order and then serves the GUI until "quit" or the end of standard input.
 #include <cstdio>
 #include <cstring>
 
@@ -8,10 +8,10 @@
 #include "base/text.h"
 #include "board/board.h"
 #include "engine/bench.h"
+#include "engine/engine.h"
 #include "engine/parameters.h"
 #include "engine/uci.h"
-#include "eval/pawns.h"
-#include "search/state.h"
+#include "search/table.h"
 
 namespace {
 
@@ -107,23 +107,18 @@ int main(int argc, char** argv) {
   SetUnbufferedStreams();
   if (argc > 1) return RunArguments(argc, argv);
 
-  // The pawn cache exists before the engine object, which only points to it.
-  static PawnHashTable pawnTable;
-  CreatePawnTable(&pawnTable);
-  static EngineState engine;
   static Position position;
   static OptionTable options;
   // GUIs often start engines in another folder: the file may sit beside the binary.
   char parameterFile[1024];
   FindParameterFile(parameterFile, sizeof parameterFile);
-  if (!ConstructEngine(&engine, parameterFile, &options.parameterReport)) return 1;
-  engine.pawnTable = &pawnTable;
-  BuildTables(&engine);
+  EngineState* engine = NewEngine(parameterFile, DefaultHashMb, &options.parameterReport);
+  if (engine == nullptr) return 1;
   std::memset(&position, 0, sizeof position);
   // Registered now as well as on "uci", so that "setoption" before "uci" works.
   RegisterOptions(&options);
 
-  UciLoop(&options, &position, &engine);
-  DestroyEngine(&engine);
+  UciLoop(&options, &position, engine);
+  FreeEngine(engine);
   return 0;
 }

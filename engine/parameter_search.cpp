@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "base/output.h"
-#include "engine/parameters.h"
 #include "base/platform.h"
+#include "engine/parameters.h"
 
 namespace {
 

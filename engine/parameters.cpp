@@ -10,7 +10,6 @@
 #include "base/output.h"
 #include "board/board.h"
 #include "eval/weights.h"
-#include "search/state.h"
 
 namespace {
 
@@ -555,13 +554,4 @@ void LoadParameters(EvalWeights* weights, const char* fileName, ParameterReport*
 void LoadEmbeddedParameters(EvalWeights* weights) {
   weights->dumpFile = nullptr;
   LoadParameterText(weights, nullptr, 0);
-}
-
-bool ConstructEngine(EngineState* engine, const char* parameterFile, ParameterReport* report) {
-  if (!AllocateEngine(engine)) return false;
-  if (parameterFile != nullptr)
-    LoadParameters(engine->weights, parameterFile, report);
-  else
-    LoadEmbeddedParameters(engine->weights);
-  return true;
 }

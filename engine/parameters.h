@@ -6,7 +6,6 @@
 
 #include "board/types.h"
 
-struct EngineState;
 struct EvalWeights;
 
 // The shipped Parameters.txt, embedded at build time (NUL-terminated).
@@ -102,11 +101,3 @@ void ReportParameters(ParameterReport* report);
 // Converts the shipped numbers built into the binary (no file, no dump):
 // tools use it so that their figures do not depend on the working directory.
 void LoadEmbeddedParameters(EvalWeights* weights);
-
-// Builds the engine object in its start-up state (AllocateEngine) and loads
-// its weights: from the parameter file named (the engine passes
-// "Parameters.txt", which also writes the dump file), or, given nullptr, from
-// the copy built into the binary with no file read or written (tools and
-// tests). Returns false only when memory cannot be obtained. With a report,
-// records what became of the file for the front end to tell.
-bool ConstructEngine(EngineState* engine, const char* parameterFile, ParameterReport* report = nullptr);

@@ -113,20 +113,20 @@ void RegisterOptions(OptionTable* options) {
 }
 
 void ApplyOptions(const OptionTable* options, EngineState* engine) {
-  engine->chess960 = OptionValue(options, "UCI_Chess960")[0] == 't';
-  engine->ponderEnabled = OptionValue(options, "Ponder")[0] == 't';
-  engine->showCurrLine = OptionValue(options, "UCI_ShowCurrLine")[0] == 't';
+  engine->options.chess960 = OptionValue(options, "UCI_Chess960")[0] == 't';
+  engine->options.ponderEnabled = OptionValue(options, "Ponder")[0] == 't';
+  engine->options.showCurrLine = OptionValue(options, "UCI_ShowCurrLine")[0] == 't';
   i32 multiPv = ParseInt(OptionValue(options, "MultiPV"));
-  engine->multiPvOption = multiPv < 1 ? 1 : multiPv > MaxMultiPv ? MaxMultiPv : multiPv;
+  engine->options.multiPv = multiPv < 1 ? 1 : multiPv > MaxMultiPv ? MaxMultiPv : multiPv;
   ResizeTable(engine, ParseInt(OptionValue(options, "Hash")));
   const char* rate = OptionValue(options, "Rate of play");
-  if (Contains(rate, "slow")) engine->rateOfPlayOption = 0;
-  if (Contains(rate, "normal")) engine->rateOfPlayOption = 1;
-  if (Contains(rate, "fast")) engine->rateOfPlayOption = 2;
-  engine->multiPv = engine->multiPvOption;
-  engine->rateOfPlay = engine->rateOfPlayOption;
+  if (Contains(rate, "slow")) engine->options.rateOfPlay = 0;
+  if (Contains(rate, "normal")) engine->options.rateOfPlay = 1;
+  if (Contains(rate, "fast")) engine->options.rateOfPlay = 2;
+  engine->options.multiPv = engine->options.multiPv;
+  engine->options.rateOfPlay = engine->options.rateOfPlay;
   const i32 overhead = ParseInt(OptionValue(options, "Move Overhead"));
-  engine->moveOverhead = overhead < 0 ? 0 : overhead > MaxMoveOverhead ? MaxMoveOverhead : overhead;
+  engine->options.moveOverhead = overhead < 0 ? 0 : overhead > MaxMoveOverhead ? MaxMoveOverhead : overhead;
 }
 
 void VersionString(char* out, int capacity) { VersionFromDate(__DATE__, out, capacity); }
@@ -169,12 +169,16 @@ void HandleCommand(const char* line, OptionTable* options, Position* pos, Engine
   } else if (StartsWith(line, "ponderhit")) {
     // No search is running.
   } else if (StartsWith(line, "quit")) {
-    std::exit(0);
+    engine->session.quitRequested = 1;
   } else {
     HandleConsoleCommand(line, pos, engine);
   }
 }
 
 void UciLoop(OptionTable* options, Position* pos, EngineState* engine) {
-  while (const char* line = NextLine(&engine->input)) HandleCommand(line, options, pos, engine);
+  while (!engine->session.quitRequested) {
+    const char* line = NextLine(&engine->session.input);
+    if (line == nullptr) break;
+    HandleCommand(line, options, pos, engine);
+  }
 }

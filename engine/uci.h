@@ -47,5 +47,5 @@ void VersionString(char* out, int capacity);
 void VersionFromDate(const char* date, char* out, int capacity);
 // Runs one command line (newline included); the loop's body, exposed for tests.
 void HandleCommand(const char* line, OptionTable* options, Position* pos, EngineState* engine);
-// Reads and runs commands until standard input ends.
+// Reads and runs commands until "quit" or the end of standard input.
 void UciLoop(OptionTable* options, Position* pos, EngineState* engine);

@@ -35,16 +35,16 @@ void UpdateStatistics(EngineState* engine, PlyRecord* node, const Position* pos,
   if (lastScore >= MateBound || lastScore <= -MateBound) node->mateKiller = bestMove;
   if (quiet) {
     int i = HistoryIndex(pos->side, bestMove);
-    engine->historyGood[i] += 1;
-    engine->historyScore[i] += i32(depth * depth);
-    if (engine->historyScore[i] >= 32000)
-      for (i32& e : engine->historyScore) e = (e + 1) / 2;
+    engine->stats.historyGood[i] += 1;
+    engine->stats.historyScore[i] += i32(depth * depth);
+    if (engine->stats.historyScore[i] >= 32000)
+      for (i32& e : engine->stats.historyScore) e = (e + 1) / 2;
   }
   for (int k = 0; k + 1 < triedCount; ++k) {
     int j = HistoryIndex(pos->side, tried[k]);
-    if (++engine->historyBad[j] >= 32000) {
-      engine->historyGood[j] = (engine->historyGood[j] + 1) / 2;
-      engine->historyBad[j] = (engine->historyBad[j] + 1) / 2;
+    if (++engine->stats.historyBad[j] >= 32000) {
+      engine->stats.historyGood[j] = (engine->stats.historyGood[j] + 1) / 2;
+      engine->stats.historyBad[j] = (engine->stats.historyBad[j] + 1) / 2;
     }
   }
 }
@@ -64,15 +64,15 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
   ResetPicker(picker);
 
   // 2. Horizon.
-  if (depth <= 0.0f) return Quiesce(engine, pos, alpha, beta, engine->qsCheckDepth[pvNode], ply);
+  if (depth <= 0.0f) return Quiesce(engine, pos, alpha, beta, engine->params.qsCheckDepth[pvNode], ply);
 
   // 3-6. Stop, fifty-move rule, repetition, ply limit.
-  if (engine->searchState == 0) return 0;
+  if (engine->searchState == SearchStopped) return 0;
   if (IsDrawByRule(pos)) return DrawScore;
   if (ply >= MaxPly - 1) return node->eval;
 
   // 7. Count the node; poll now and then.
-  if (ply > engine->selDepth) engine->selDepth = ply;
+  if (ply > engine->progress.selDepth) engine->progress.selDepth = ply;
   CountNode(engine);
 
   // 8. Mate-distance bounds.
@@ -81,7 +81,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
 
   // 9-10. Transposition table: the first move to try and, at non-PV nodes, cut-offs.
   node->hashMove = NoMove;
-  if (depth >= engine->ttMinDepth) {
+  if (depth >= engine->params.ttMinDepth) {
     if (const TTEntry* entry = Probe(&engine->tt, pos->key)) {
       node->hashMove = EntryMove(entry);
       if (!pvNode && f32(entry->depth) >= depth) {
@@ -100,8 +100,8 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
   bool nullFailedLow = false;
   if (pvNode) {
     // 13. Internal iterative deepening when the table offers no move.
-    if (node->hashMove == NoMove && depth >= engine->iidMinDepth) {
-      f32 reduced = depth - engine->iidReduction;
+    if (node->hashMove == NoMove && depth >= engine->params.iidMinDepth) {
+      f32 reduced = depth - engine->params.iidReduction;
       f32 halved = f32(double(depth) * 0.5);
       i32 v = Search(engine, pos, alpha, beta, reduced < halved ? reduced : halved, ply, 0);
       if (v >= MateBound || v <= -MateBound) return v;
@@ -109,8 +109,8 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     }
   } else {
     // 12. Null move with a verification search at larger depths.
-    if (nullAllowed && depth >= engine->nullMinDepth && !inCheck && HasPieces(pos, pos->side)) {
-      const f32 R = engine->nullReduction;
+    if (nullAllowed && depth >= engine->params.nullMinDepth && !inCheck && HasPieces(pos, pos->side)) {
+      const f32 R = engine->params.nullReduction;
       if (!(double(R) < double(depth) - 1.0 && eval < beta)) {
         UndoRecord undo;
         MakeNullMove(pos, &undo);
@@ -119,15 +119,15 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
         i32 v = -Search(engine, pos, -beta, -beta + 1, f32(double(depth) - 1.0 - double(R)), ply + 1, 0);
         UnmakeNullMove(pos, &undo);
         if (v >= beta) {
-          if (double(depth) - 1.0 >= double(engine->verifyReduction))
-            Search(engine, pos, alpha, beta, depth - engine->verifyReduction, ply, 0);
+          if (double(depth) - 1.0 >= double(engine->params.verifyReduction))
+            Search(engine, pos, alpha, beta, depth - engine->params.verifyReduction, ply, 0);
           return beta;
         }
         nullFailedLow = true;
       }
     }
     // 14. Razoring, for nodes without a null-move result.
-    if (!nullFailedLow && depth <= engine->razorMaxDepth && eval + engine->razorMargin < beta) {
+    if (!nullFailedLow && depth <= engine->params.razorMaxDepth && eval + engine->params.razorMargin < beta) {
       i32 v = Quiesce(engine, pos, beta - 1, beta, 0.0f, ply);
       if (v < beta) return v;
     }
@@ -149,8 +149,8 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
   const int us = pos->side;
 
   // 16. The moves.
-  for (Move m = NextMove(picker, pos, engine->historyScore); m >= 2;
-       m = NextMove(picker, pos, engine->historyScore)) {
+  for (Move m = NextMove(picker, pos, engine->stats.historyScore); m >= 2;
+       m = NextMove(picker, pos, engine->stats.historyScore)) {
     // 16.1
     ++moveCount;
     if (triedCount < MaxTried) tried[triedCount++] = m;
@@ -177,17 +177,18 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     // 16.4 Late-move pruning, or a mark for the threat test.
     bool marked = false;
     if (f32(moveCount) >= std::max(2.0f * depth, 2.0f) && !pvNode && !inCheck && !extended && !castle &&
-        quiet && !passed && i64(engine->historyGood[index]) * i64(depth) < i64(engine->historyBad[index])) {
+        quiet && !passed &&
+        i64(engine->stats.historyGood[index]) * i64(depth) < i64(engine->stats.historyBad[index])) {
       if (f32(moveCount) >= 2.0f * depth + 3.0f) continue;
       marked = true;
     }
 
     // 16.5 Late-move reduction of quiet moves.
     bool reduced = false;
-    if (depth >= engine->lmrMinDepth && moveCount >= engine->lmrMinMoves[pvNode] &&
+    if (depth >= engine->params.lmrMinDepth && moveCount >= engine->params.lmrMinMoves[pvNode] &&
         picker->stage == StageQuiets && !extended && !castle && !passed &&
-        i64(engine->historyGood[index]) * 30 / 100 < i64(engine->historyBad[index])) {
-      newDepth -= engine->lmrReduction;
+        i64(engine->stats.historyGood[index]) * 30 / 100 < i64(engine->stats.historyBad[index])) {
+      newDepth -= engine->params.lmrReduction;
       reduced = true;
     }
 
@@ -237,7 +238,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
       v = -Search(engine, pos, -beta, -alpha, newDepth, ply + 1, 1);
     }
     if (reduced && v > alpha)
-      v = -Search(engine, pos, -beta, -alpha, newDepth + engine->lmrReduction, ply + 1, 1);
+      v = -Search(engine, pos, -beta, -alpha, newDepth + engine->params.lmrReduction, ply + 1, 1);
     lastScore = v;
 
     // 16.12-13
@@ -254,7 +255,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
   }
 
   // 17. Abandoned search, mate and stalemate.
-  if (engine->searchState == 0) return 0;
+  if (engine->searchState == SearchStopped) return 0;
   if (moveCount == 0) return inCheck ? ply - MateValue : DrawScore;
 
   // 18. Statistics and the bound of the result.
@@ -270,7 +271,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
   // only shown that it fails low at alpha; -InfiniteScore is no score, and
   // stored as a bound it would cut later nodes off with a value outside every
   // window.
-  if (depth >= engine->ttMinDepth)
+  if (depth >= engine->params.ttMinDepth)
     Store(&engine->tt, pos->key, bestMove, best == -InfiniteScore ? origAlpha : best, depth, bound);
 
   // 20. Fail hard: the window's lower edge as raised.

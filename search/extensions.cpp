@@ -130,24 +130,24 @@ f32 NewDepth(const EngineState* engine, const Position* pos, f32 depth, int ply,
   const f32 next = DepthMinusOne(depth);
   const int pv = pvNode ? 1 : 0;
 
-  if (inCheck && picker->evasionCount == 1) return next + engine->extSingleReply[pv];
+  if (inCheck && picker->evasionCount == 1) return next + engine->params.extSingleReply[pv];
 
   if (GivesCheck(pos, move, picker->discOrth, picker->discDiag)) {
-    if (!pvNode && StaticExchange(pos, move) < -100) return next + engine->extCheckLosing;
-    return next + engine->extCheck;
+    if (!pvNode && StaticExchange(pos, move) < -100) return next + engine->params.extCheckLosing;
+    return next + engine->params.extCheck;
   }
 
   if (MovePiece(move) == Pawn && RelativeRank(pos->side, MoveTo(move)) >= 5 && IsPassedPawnPush(pos, move))
-    return next + engine->extPassedPawn[pv];
+    return next + engine->params.extPassedPawn[pv];
 
   // Taking back on the square of the previous capture, for the same material.
   const int captured = MoveCaptured(move);
   if (captured != Empty && ply > 0) {
     const Move previous = engine->plies[ply - 1].currentMove;
     if (MoveTo(previous) == MoveTo(move) && ExchangeValue[MoveCaptured(previous)] == ExchangeValue[captured])
-      return next + engine->extRecapture[pv];
+      return next + engine->params.extRecapture[pv];
   }
 
-  if (IsCriticalMove(pos, move)) return next + engine->extCritical[pv];
+  if (IsCriticalMove(pos, move)) return next + engine->params.extCritical[pv];
   return next;
 }

@@ -9,11 +9,11 @@
 // Counts the node and, every pollInterval + 1 nodes, polls the input and
 // applies the limits.
 inline void CountNode(EngineState* engine) {
-  engine->nodes++;
-  i32 countdown = engine->pollCountdown;
-  engine->pollCountdown = countdown - 1;
+  engine->progress.nodes++;
+  i32 countdown = engine->progress.pollCountdown;
+  engine->progress.pollCountdown = countdown - 1;
   if (countdown <= 0) {
-    engine->pollCountdown = engine->pollInterval;
+    engine->progress.pollCountdown = engine->progress.pollInterval;
     PollInput(engine);
     PeriodicCheck(engine);
   }

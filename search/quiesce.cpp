@@ -30,11 +30,11 @@ i32 Quiesce(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 qdepth,
   ResetPicker(picker);
 
   // 3-5. Stop, draws, ply limit.
-  if (engine->searchState == 0) return 0;
+  if (engine->searchState == SearchStopped) return 0;
   if (IsDrawByRule(pos)) return DrawScore;
   if (ply >= MaxPly - 1) return node->eval;
 
-  if (ply > engine->selDepth) engine->selDepth = ply;
+  if (ply > engine->progress.selDepth) engine->progress.selDepth = ply;
   picker->checkers = node->checkers;
   picker->pinData[0] = node->pinData[0];
   picker->pinData[1] = node->pinData[1];
@@ -52,19 +52,19 @@ i32 Quiesce(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 qdepth,
     if (eval > alpha) alpha = eval;
     best = eval;
     i32 delta = alpha - eval;
-    if (delta >= engine->deltaMargin[0]) {
+    if (delta >= engine->params.deltaMargin[0]) {
       picker->victimMask &= ~(pos->pieces[Pawn] & DeltaPawnRanks[pos->side]);
-      if (delta >= engine->deltaMargin[1]) {
+      if (delta >= engine->params.deltaMargin[1]) {
         picker->victimMask &= ~(pos->pieces[Knight] | pos->pieces[Bishop]);
-        if (delta >= engine->deltaMargin[2]) {
+        if (delta >= engine->params.deltaMargin[2]) {
           picker->victimMask &= ~pos->pieces[Rook];
-          if (delta >= engine->deltaMargin[3]) picker->victimMask &= ~pos->pieces[Queen];
+          if (delta >= engine->params.deltaMargin[3]) picker->victimMask &= ~pos->pieces[Queen];
         }
       }
     }
   } else {
     best = -InfiniteScore;
-    qdepth = qdepth + engine->qsCheckExtension;
+    qdepth = qdepth + engine->params.qsCheckExtension;
   }
 
   // 9-10. Stages: captures, quiet checks while the check depth lasts; evasions in check.
@@ -77,7 +77,7 @@ i32 Quiesce(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 qdepth,
   }
 
   // 11. No move: mated in check, otherwise the stand-pat result.
-  Move m = NextQuiescenceMove(picker, pos, engine->historyScore);
+  Move m = NextQuiescenceMove(picker, pos, engine->stats.historyScore);
   if (m < 2) return inCheck ? ply - MateValue : alpha;
 
   // 12. Search the moves; fail hard after a searched move.
@@ -100,7 +100,7 @@ i32 Quiesce(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 qdepth,
         if (v >= beta) return beta;
       }
     }
-    m = NextQuiescenceMove(picker, pos, engine->historyScore);
+    m = NextQuiescenceMove(picker, pos, engine->stats.historyScore);
   } while (m >= 2);
   return alpha;
 }

@@ -17,7 +17,8 @@ constexpr i32 IterationKeyStep = 2 * InfiniteScore;
 constexpr int MaxIteration = MaxPly - 1;
 
 void ClearStatistics(EngineState* engine) {
-  for (int i = 0; i < 768; ++i) engine->historyScore[i] = engine->historyGood[i] = engine->historyBad[i] = 0;
+  for (int i = 0; i < 768; ++i)
+    engine->stats.historyScore[i] = engine->stats.historyGood[i] = engine->stats.historyBad[i] = 0;
 }
 
 // Stable insertion sort by key, best first.
@@ -45,70 +46,73 @@ bool GivesCheckByMaking(Position* pos, Move m) {
 }
 
 void PrintBoundLine(const EngineState* engine, i32 v, Move m, const char* bound) {
-  if ((v < MateBound && v > -MateBound) && engine->searchState != 0 && engine->infoEnabled)
-    Print("info depth %d score cp %d %s pv %s\n", engine->iterationDepth, v, bound, MoveToText(m).text);
+  if ((v < MateBound && v > -MateBound) && engine->searchState != SearchStopped &&
+      engine->progress.infoEnabled)
+    Print("info depth %d score cp %d %s pv %s\n", engine->root.iterationDepth, v, bound, MoveToText(m).text);
 }
 
-i32 Elapsed(const EngineState* engine) { return ElapsedMs(engine->lastTick, engine->startTick); }
+i32 Elapsed(const EngineState* engine) {
+  return ElapsedMs(engine->progress.lastTick, engine->progress.startTick);
+}
 
 // Prints the multi-PV lines of `iteration` for a search that printed none.
 // When a stop left that iteration without a scored move, the best line of the
 // last complete one (`completed`, 0 for none) takes rank 1.
 void ReportScore(EngineState* engine, int iteration, int completed) {
-  if (engine->pvScore[0] == -InfiniteScore) {
+  if (engine->lines.pvScore[0] == -InfiniteScore) {
     const PlyRecord* root = &engine->plies[0];
     if (completed == 0 || root->pvCount == 0) return;
-    int slot = engine->pvSlot[0];
+    int slot = engine->lines.pvSlot[0];
     int length = root->pvCount < u32(MaxPly) ? int(root->pvCount) : MaxPly;
-    for (int i = 0; i < length; ++i) engine->pvLines[slot][i] = root->pv[i];
-    engine->pvLength[slot] = length;
-    engine->pvNodes[slot] = engine->nodes;
-    engine->lastTick = TickCount();
-    engine->pvTime[slot] = Elapsed(engine);
-    engine->pvScore[0] = engine->lastScore;
+    for (int i = 0; i < length; ++i) engine->lines.pvLines[slot][i] = root->pv[i];
+    engine->lines.pvLength[slot] = length;
+    engine->lines.pvNodes[slot] = engine->progress.nodes;
+    engine->progress.lastTick = TickCount();
+    engine->lines.pvTime[slot] = Elapsed(engine);
+    engine->lines.pvScore[0] = engine->root.lastScore;
     iteration = completed;
   }
-  int current = engine->iterationDepth;
-  engine->iterationDepth = iteration;
+  int current = engine->root.iterationDepth;
+  engine->root.iterationDepth = iteration;
   PrintPvLines(engine);
-  engine->iterationDepth = current;
+  engine->root.iterationDepth = current;
 }
 
 }  // namespace
 
 bool AspirationAllowed(const EngineState* engine) {
-  return engine->iterationDepth >= 6 && engine->multiPv == 1;
+  return engine->root.iterationDepth >= 6 && engine->options.multiPv == 1;
 }
 
 bool RecordRootResult(EngineState* engine, i32 score, Move move) {
-  int k = engine->multiPv - 1;
-  if (score <= engine->pvScore[k]) return false;
-  if (engine->searchState == 0 && engine->rootMoveCount > 1) return false;
+  int k = engine->options.multiPv - 1;
+  if (score <= engine->lines.pvScore[k]) return false;
+  if (engine->searchState == SearchStopped && engine->root.rootMoveCount > 1) return false;
 
-  int slot = engine->pvSlot[k];
+  int slot = engine->lines.pvSlot[k];
   const PlyRecord* child = &engine->plies[1];
   u32 childCount = child->pvCount < u32(MaxPly) - 1 ? child->pvCount : u32(MaxPly) - 1;
-  engine->pvNodes[slot] = engine->nodes;
-  engine->lastTick = TickCount();
-  engine->pvTime[slot] = Elapsed(engine);
-  engine->pvLines[slot][0] = move;
-  for (u32 i = 0; i < childCount; ++i) engine->pvLines[slot][i + 1] = child->pv[i];
-  engine->pvLength[slot] = i32(childCount) + 1;
+  engine->lines.pvNodes[slot] = engine->progress.nodes;
+  engine->progress.lastTick = TickCount();
+  engine->lines.pvTime[slot] = Elapsed(engine);
+  engine->lines.pvLines[slot][0] = move;
+  for (u32 i = 0; i < childCount; ++i) engine->lines.pvLines[slot][i + 1] = child->pv[i];
+  engine->lines.pvLength[slot] = i32(childCount) + 1;
 
   int j = k;
-  for (; j > 0 && score > engine->pvScore[j - 1]; --j) {
-    engine->pvScore[j] = engine->pvScore[j - 1];
-    engine->pvSlot[j] = engine->pvSlot[j - 1];
+  for (; j > 0 && score > engine->lines.pvScore[j - 1]; --j) {
+    engine->lines.pvScore[j] = engine->lines.pvScore[j - 1];
+    engine->lines.pvSlot[j] = engine->lines.pvSlot[j - 1];
   }
-  engine->pvScore[j] = score;
-  engine->pvSlot[j] = slot;
+  engine->lines.pvScore[j] = score;
+  engine->lines.pvSlot[j] = slot;
 
   if (j == 0) {
     PlyRecord* root = &engine->plies[0];
     root->pv[0] = move;
     for (u32 i = 0; i < childCount; ++i) root->pv[i + 1] = child->pv[i];
     root->pvCount = childCount + 1;
-    engine->bestMoveChanges[engine->iterationDepth] += 1;
+    engine->root.bestMoveChanges[engine->root.iterationDepth] += 1;
   }
   return true;
 }
@@ -119,7 +123,7 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
 
   // Preparation.
   u32 now = TickCount();
-  engine->lastInfoTick = engine->lastTick = engine->startTick = now;
+  engine->progress.lastInfoTick = engine->progress.lastTick = engine->progress.startTick = now;
   ClearStatistics(engine);
   engine->tt.generation++;
   engine->tt.storeHits = engine->tt.probeHits = engine->tt.stores = engine->tt.probes = engine->tt.fills = 0;
@@ -129,32 +133,33 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
   i32 depth = limits->depth > 0 ? limits->depth : 0;
   i64 mateDepth = limits->mate > 0 ? 2 * i64(limits->mate) - 1 : 0;
   i64 maxDepth = depth > mateDepth ? depth : mateDepth;
-  engine->maxDepth = i32(maxDepth > MaxIteration ? MaxIteration : maxDepth);
-  engine->nodeLimit = limits->nodes > 0 ? limits->nodes : 0;
-  engine->moveTime = limits->movetime > 0 ? limits->movetime : 0;
-  engine->pollInterval = engine->pollCountdown =
-      engine->nodeLimit != 0 ? (engine->nodeLimit < 1000 ? engine->nodeLimit : 1000) : 10000;
-  engine->infoEnabled = 0;
-  engine->nodes = 0;
-  engine->mateDepthSum = 0;
-  engine->selDepth = 0;
-  engine->previousScore = engine->lastScore = 0;
-  engine->scoreDropped = engine->rootResearch = engine->laterRootMove = 0;
-  engine->searchState = (engine->maxDepth != 0 || engine->nodeLimit != 0 || engine->moveTime != 0 ||
-                         limits->ponder || limits->infinite)
-                            ? 3
-                            : 1;
-  for (int d = 0; d < MaxPly; ++d) engine->bestMoveChanges[d] = -1;
+  engine->budget.maxDepth = i32(maxDepth > MaxIteration ? MaxIteration : maxDepth);
+  engine->budget.nodeLimit = limits->nodes > 0 ? limits->nodes : 0;
+  engine->budget.moveTime = limits->movetime > 0 ? limits->movetime : 0;
+  engine->progress.pollInterval = engine->progress.pollCountdown =
+      engine->budget.nodeLimit != 0 ? (engine->budget.nodeLimit < 1000 ? engine->budget.nodeLimit : 1000)
+                                    : 10000;
+  engine->progress.infoEnabled = 0;
+  engine->progress.nodes = 0;
+  engine->root.mateDepthSum = 0;
+  engine->progress.selDepth = 0;
+  engine->root.previousScore = engine->root.lastScore = 0;
+  engine->root.scoreDropped = engine->root.rootResearch = engine->root.laterRootMove = 0;
+  engine->searchState = (engine->budget.maxDepth != 0 || engine->budget.nodeLimit != 0 ||
+                         engine->budget.moveTime != 0 || limits->ponder || limits->infinite)
+                            ? SearchToLimit
+                            : SearchOnClock;
+  for (int d = 0; d < MaxPly; ++d) engine->root.bestMoveChanges[d] = -1;
   AllocateTime(engine, pos, limits->wtime, limits->btime, limits->winc, limits->binc, limits->movestogo,
                limits->ponder);
   if (rootMoves->count == 0) GenerateLegal(pos, rootMoves);
-  engine->rootMoveCount = rootMoves->count;
+  engine->root.rootMoveCount = rootMoves->count;
   for (int i = 0; i < rootMoves->count; ++i) rootMoves->score[i] = 0;
-  if (engine->maxDepth == 0) engine->maxDepth = MaxIteration;
+  if (engine->budget.maxDepth == 0) engine->budget.maxDepth = MaxIteration;
   root->lazyLow = i16(-InfiniteScore);
   root->lazyHigh = i16(InfiniteScore);
   Evaluate(pos, root, engine->weights, engine->pawnTable);
-  engine->iterationDepth = 1;
+  engine->root.iterationDepth = 1;
   // Until an iteration has scored the moves, the answer is the first root move.
   root->pvCount = rootMoves->count > 0 ? 1 : 0;
   root->pv[0] = rootMoves->count > 0 ? rootMoves->move[0] : NoMove;
@@ -163,13 +168,13 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
   bool stopped = false;
   int completed = 0;  // the last iteration that searched every root move
   bool scorePrinted = false;
-  while (engine->iterationDepth <= engine->maxDepth) {
-    const int iteration = engine->iterationDepth;
+  while (engine->root.iterationDepth <= engine->budget.maxDepth) {
+    const int iteration = engine->root.iterationDepth;
     // 1. Fresh multi-PV store and a full window.
-    engine->extraTime = 0;
+    engine->budget.extraTime = 0;
     for (int k = 0; k < MaxMultiPv; ++k) {
-      engine->pvSlot[k] = k;
-      engine->pvScore[k] = -InfiniteScore;
+      engine->lines.pvSlot[k] = k;
+      engine->lines.pvScore[k] = -InfiniteScore;
     }
     i32 alpha = -InfiniteScore, beta = InfiniteScore;
 
@@ -184,22 +189,22 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
     // 4. Aspiration half-width.
     i64 delta = InfiniteScore;
     if (AspirationAllowed(engine)) {
-      i64 swing = i64(engine->lastScore) - engine->previousScore;
+      i64 swing = i64(engine->root.lastScore) - engine->root.previousScore;
       delta = 3 * (swing < 0 ? -swing : swing);
       if (delta < 25) delta = 25;
     }
 
     // 5. Progress lines.
-    if (iteration >= 3) engine->infoEnabled = 1;
-    if (engine->infoEnabled) {
+    if (iteration >= 3) engine->progress.infoEnabled = 1;
+    if (engine->progress.infoEnabled) {
       Print("info depth %d\n", iteration);
-      Print("info seldepth %d\n", engine->selDepth);
-      engine->lastTick = TickCount();
+      Print("info seldepth %d\n", engine->progress.selDepth);
+      engine->progress.lastTick = TickCount();
       Print("info time %d\n", Elapsed(engine));
     }
 
     // 6. Every root move.
-    for (int i = 0; i < engine->rootMoveCount; ++i) {
+    for (int i = 0; i < engine->root.rootMoveCount; ++i) {
       Move m = rootMoves->move[i];
       int ext = GivesCheckByMaking(pos, m) || IsCriticalMove(pos, m) ? 1 : 0;
       f32 d = f32(iteration + ext - 1);
@@ -209,18 +214,18 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
       root->currentMove = m;
       SetLazyWindow(&engine->plies[1], alpha, beta);
       Evaluate(pos, &engine->plies[1], engine->weights, engine->pawnTable);
-      if (Elapsed(engine) > 512 && engine->infoEnabled)
+      if (Elapsed(engine) > 512 && engine->progress.infoEnabled)
         Print("info currmove %s currmovenumber %d\n", MoveToText(m).text, i + 1);
-      engine->rootResearch = 0;
-      engine->laterRootMove = 0;
+      engine->root.rootResearch = 0;
+      engine->root.laterRootMove = 0;
 
       i32 v;
-      if (iteration > 1 && i >= engine->multiPv) {
+      if (iteration > 1 && i >= engine->options.multiPv) {
         // Later moves: a zero-window test, re-searched when it beats alpha.
-        engine->laterRootMove = 1;
+        engine->root.laterRootMove = 1;
         v = -Search(engine, pos, -alpha - 1, -alpha, d, 1, 1);
         if (v > alpha) {
-          engine->rootResearch = 1;
+          engine->root.rootResearch = 1;
           // A move that beats the aspiration window's top gets the window up to the limit.
           i32 top = v < beta ? beta : InfiniteScore;
           v = -Search(engine, pos, -top, -alpha, d, 1, 1);
@@ -230,19 +235,22 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
         }
       } else {
         // Leading moves: the aspiration window, widened on every failure.
-        alpha = i32(engine->lastScore - delta > -InfiniteScore ? engine->lastScore - delta : -InfiniteScore);
-        beta = i32(engine->lastScore + delta < InfiniteScore ? engine->lastScore + delta : InfiniteScore);
+        alpha = i32(engine->root.lastScore - delta > -InfiniteScore ? engine->root.lastScore - delta
+                                                                    : -InfiniteScore);
+        beta = i32(engine->root.lastScore + delta < InfiniteScore ? engine->root.lastScore + delta
+                                                                  : InfiniteScore);
         v = -Search(engine, pos, -beta, -alpha, d, 1, 1);
-        while ((v <= alpha || v >= beta) && engine->searchState != 0) {
+        while ((v <= alpha || v >= beta) && engine->searchState != SearchStopped) {
           // A window already open on the failing side cannot widen: take the score.
           if ((v <= alpha && alpha == -InfiniteScore) || (v >= beta && beta == InfiniteScore)) break;
           delta = 2 * delta < 2 * InfiniteScore ? 2 * delta : 2 * InfiniteScore;
           if (v <= alpha) {
-            alpha =
-                i32(engine->lastScore - delta > -InfiniteScore ? engine->lastScore - delta : -InfiniteScore);
+            alpha = i32(engine->root.lastScore - delta > -InfiniteScore ? engine->root.lastScore - delta
+                                                                        : -InfiniteScore);
             PrintBoundLine(engine, v, m, "upperbound");
           } else {
-            beta = i32(engine->lastScore + delta < InfiniteScore ? engine->lastScore + delta : InfiniteScore);
+            beta = i32(engine->root.lastScore + delta < InfiniteScore ? engine->root.lastScore + delta
+                                                                      : InfiniteScore);
             PrintBoundLine(engine, v, m, "lowerbound");
           }
           v = -Search(engine, pos, -beta, -alpha, d, 1, 1);
@@ -250,19 +258,21 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
         rootMoves->score[i] = iteration * IterationKeyStep + v;
       }
       UnmakeMove(pos, m, &undo);
+      // "quit" wants no answer and no more lines.
+      if (engine->session.quitRequested) return;
 
-      if (RecordRootResult(engine, v, m) && engine->infoEnabled) {
+      if (RecordRootResult(engine, v, m) && engine->progress.infoEnabled) {
         PrintPvLines(engine);
         scorePrinted = true;
       }
       // With several lines a later move has to beat the k-th best line, not
       // the best one, to take its rank.
-      if (engine->multiPv > 1)
-        alpha = engine->pvScore[engine->multiPv - 1];
+      if (engine->options.multiPv > 1)
+        alpha = engine->lines.pvScore[engine->options.multiPv - 1];
       else if (v > alpha)
         alpha = v;
       if (iteration > 3) PollInput(engine);
-      if (engine->searchState == 0) {
+      if (engine->searchState == SearchStopped) {
         stopped = true;
         break;
       }
@@ -270,48 +280,54 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
     if (stopped) break;
 
     // 7-9. Mate bookkeeping, the PV into the table, the scores.
-    if (engine->pvScore[0] >= MateBound || engine->pvScore[0] <= -MateBound)
-      engine->mateDepthSum += iteration;
+    if (engine->lines.pvScore[0] >= MateBound || engine->lines.pvScore[0] <= -MateBound)
+      engine->root.mateDepthSum += iteration;
     StorePvInTable(engine, pos);
-    engine->previousScore = engine->lastScore;
-    engine->lastScore = engine->pvScore[0];
+    engine->root.previousScore = engine->root.lastScore;
+    engine->root.lastScore = engine->lines.pvScore[0];
     completed = iteration;
 
     // 10. More time when the best move is unstable or the score dropped.
     if (iteration > 3) {
-      i64 extra = i64(engine->bestMoveChanges[iteration]) * engine->allocatedTime * 30 / 100;
-      if (engine->lastScore + 36 < engine->previousScore) {
-        engine->scoreDropped = 1;
-        extra += i64(engine->allocatedTime) * 200 / 100;
+      i64 extra = i64(engine->root.bestMoveChanges[iteration]) * engine->budget.allocatedTime * 30 / 100;
+      if (engine->root.lastScore + 36 < engine->root.previousScore) {
+        engine->root.scoreDropped = 1;
+        extra += i64(engine->budget.allocatedTime) * 200 / 100;
       } else {
-        engine->scoreDropped = 0;
+        engine->root.scoreDropped = 0;
       }
-      engine->extraTime = i32(extra > 2147483647 ? 2147483647 : extra < -2147483647 ? -2147483647 : extra);
+      engine->budget.extraTime = i32(extra > 2147483647    ? 2147483647
+                                     : extra < -2147483647 ? -2147483647
+                                                           : extra);
     }
 
     // 11. Whether another iteration is worth starting: not once the mate
     //     asked for (or a shorter one) is proven.
-    if (mateDepth > 0 && engine->lastScore >= MateBound && engine->lastScore >= MateValue - mateDepth) break;
-    if (engine->searchState == 1 && iteration > 3) {
-      if (engine->mateDepthSum > 6 || engine->rootMoveCount == 1) break;
-      engine->lastTick = TickCount();
-      if (Elapsed(engine) > (i64(engine->extraTime) + engine->allocatedTime) * 60 / 100) break;
+    if (mateDepth > 0 && engine->root.lastScore >= MateBound &&
+        engine->root.lastScore >= MateValue - mateDepth)
+      break;
+    if (engine->searchState == SearchOnClock && iteration > 3) {
+      if (engine->root.mateDepthSum > 6 || engine->root.rootMoveCount == 1) break;
+      engine->progress.lastTick = TickCount();
+      if (Elapsed(engine) > (i64(engine->budget.extraTime) + engine->budget.allocatedTime) * 60 / 100) break;
       if (easyMove != NoMove) {
-        engine->lastTick = TickCount();
-        if (Elapsed(engine) > i64(engine->allocatedTime) * 10 / 100) break;
+        engine->progress.lastTick = TickCount();
+        if (Elapsed(engine) > i64(engine->budget.allocatedTime) * 10 / 100) break;
       }
-    } else if (iteration > 8 && root->pv[0] == Move(engine->noMoveSentinel)) {
+    } else if (iteration > 8 && root->pv[0] == NoMove) {
       break;
     }
-    engine->iterationDepth++;
+    engine->root.iterationDepth++;
   }
+
+  if (engine->session.quitRequested) return;
 
   // Scores are printed from iteration 3 on; a search that ended before it
   // printed one still reports the score of its answer.
-  if (!scorePrinted) ReportScore(engine, stopped ? engine->iterationDepth : completed, completed);
+  if (!scorePrinted) ReportScore(engine, stopped ? engine->root.iterationDepth : completed, completed);
 
   // An infinite or ponder search that ran out of depth waits for the GUI.
-  if (!stopped && (limits->infinite || limits->ponder) && engine->iterationDepth >= MaxPly &&
-      (engine->searchState & 2) && engine->nodeLimit == 0)
+  if (!stopped && (limits->infinite || limits->ponder) && engine->root.iterationDepth >= MaxPly &&
+      (engine->searchState == SearchToLimit) && engine->budget.nodeLimit == 0)
     ReleaseWait(engine);
 }

@@ -7,7 +7,8 @@
 struct EngineState;
 
 // Reads the input already waiting, without blocking, and acts on each whole
-// line in order: "quit" ends the process, "stop" stops the search, "ponderhit"
+// line in order: "quit" stops the search, which then prints nothing more (the
+// command loop returns), "stop" stops it with an answer, "ponderhit"
 // switches to clock control, "isready" is answered at once; every other line
 // (and every line after a "stop" or a "go") is left for the command loop. At
 // the end of input an infinite or ponder search stops; others run to their limits.
@@ -18,7 +19,7 @@ void PeriodicCheck(EngineState* engine);
 // Prints the current multi-PV lines.
 void PrintPvLines(EngineState* engine);
 // Holds back "bestmove" of an infinite or ponder search until the GUI sends
-// "stop" or "ponderhit" (or input ends); "quit" ends the process. Other lines
+// "stop" or "ponderhit" (or input ends, or "quit" comes). Other lines
 // wait for the command loop as in PollInput.
 void ReleaseWait(EngineState* engine);
 

@@ -1,8 +1,10 @@
-// The one engine object: everything a search needs, owned by the entry routine
-// and passed by pointer to every subsystem.
+// The one engine object: everything a search needs, passed by pointer to every
+// subsystem. It is a handful of records, each named for what it holds; the
+// front end builds it with NewEngine (engine/engine.h).
 #pragma once
 
 #include "base/input.h"
+#include "search/constants.h"
 #include "search/records.h"
 
 struct EvalWeights;
@@ -12,117 +14,126 @@ constexpr int MaxMultiPv = 16;
 constexpr i32 DefaultMoveOverhead = 10;  // ms, the "Move Overhead" option's default
 constexpr i32 MaxMoveOverhead = 5000;
 
-struct EngineState {
-  PlyRecord* plies;      // 64 records, allocated once
-  EvalWeights* weights;  // allocated once
+// How the search in progress may end. Every node entered once it is
+// SearchStopped returns at once and stores nothing; the root then answers with
+// the best move it knows.
+enum SearchState : i32 {
+  SearchStopped = 0,
+  SearchOnClock,  // a game clock: the time rules end it
+  SearchToLimit,  // fixed depth, nodes or move time, infinite analysis or pondering: only the limit or the
+                  // GUI ends it
+};
 
-  // Multi-PV store of the root search.
-  u32 pvLines[MaxMultiPv][MaxPly];
-  u64 pvNodes[MaxMultiPv];
-  i32 pvLength[MaxMultiPv];
-  i32 pvTime[MaxMultiPv];
-  i32 pvScore[MaxMultiPv];  // k-th best score, -32701 = empty rank
-  i32 pvSlot[MaxMultiPv];   // which line slot holds rank k
-
-  i32 rootMoveCount;
-  i32 multiPv;
-  i32 rateOfPlay;  // 0 slow, 1 normal, 2 fast
-  i32 allocatedTime;
-  i32 maximumTime;
-  i32 extraTime;
-  i32 maxDepth;
-  i32 nodeLimit;
-  i32 moveTime;
-  i32 pollInterval;
-  i32 pollCountdown;
-  i32 iterationDepth;
-  i32 searchState;  // 0 stop, 1 clock control, 3 fixed limits / infinite / ponder
-  u64 nodes;
-
-  // Root bookkeeping.
-  u8 scoreDropped;
-  u8 rootResearch;
-  i32 mateDepthSum;
-  i32 selDepth;
-  i32 previousScore;
-  i32 lastScore;
-  i32 noMoveSentinel;
-  u8 laterRootMove;
-  i32 bestMoveChanges[65];
-
-  u32 lastInfoTick;
-  u32 lastTick;
-  u32 startTick;
-
-  // Option values as last applied.
-  i32 hashSizeMb;
-  i32 multiPvOption;
-  i32 rateOfPlayOption;
+// The GUI's settings, as ApplyOptions last took them from the option table.
+struct EngineOptions {
+  i32 hashSizeMb;    // the table's size as allocated
+  i32 multiPv;       // root lines searched and reported, 1..MaxMultiPv
+  i32 rateOfPlay;    // 0 slow, 1 normal, 2 fast: how much of the clock a move may use
+  i32 moveOverhead;  // ms of transmission lag taken off the clock before the time allocation
+  // Accepted from the GUI; nothing reads them.
   u8 chess960;
   u8 ponderEnabled;
   u8 showCurrLine;
+};
 
-  // Search parameters, fixed at construction ([0] non-PV node, [1] PV node).
-  i32 deltaMargin[4];
-  i32 lmrMinMoves[2];
-  i32 razorMargin;
-  f32 lmrReduction;
-  f32 lmrMinDepth;
-  f32 iidMinDepth;
-  f32 ttMinDepth;
-  f32 razorMaxDepth;
-  f32 iidReduction;
-  f32 nullMinDepth;
-  f32 nullReduction;
-  f32 qsCheckDepth[2];
-  f32 verifyReduction;
-  f32 extRecapture[2];
-  f32 extCheckLosing;
-  f32 extCheck;
-  f32 extSingleReply[2];
-  f32 extPassedPawn[2];
-  f32 extCritical[2];
-  f32 qsCheckExtension;
-
-  // Move statistics, indexed by 12*to + 6*side + (piece - 1).
-  i32 historyScore[768];
-  i32 historyGood[768];
-  i32 historyBad[768];
-
-  TransTable tt;
-  i32 personality;  // weights set in use; always 0
-  // The pawn-structure cache, created before the engine object and set by
-  // whoever constructs it; its shelter tables follow the weights in use.
-  PawnHashTable* pawnTable;
-  u8 infoEnabled;
+// What ends the current search: the limits of its "go" as the root applied
+// them, and the time budgets of a clock search.
+struct SearchBudget {
+  i32 maxDepth;       // last iteration to start
+  i32 nodeLimit;      // 0: none
+  i32 moveTime;       // ms, 0: none
+  i32 allocatedTime;  // ms the search aims to use
+  i32 maximumTime;    // ms, the hard limit
+  i32 extraTime;      // ms the root adds when the best move is unstable or the score dropped
   // "go infinite" or "go ponder" before its "ponderhit": only the GUI ends it,
   // so the end of input stops it.
   u8 untilStopped;
-  // The last "position" command set up a position (a refused FEN does not).
-  u8 positionValid;
+};
+
+// Counters and clock readings of the current search; the node countdown that
+// decides when the input and the limits are looked at.
+struct SearchProgress {
+  u64 nodes;
+  i32 selDepth;  // deepest ply reached
+  i32 pollInterval;
+  i32 pollCountdown;
+  u32 startTick;
+  u32 lastTick;      // the most recent sample of the clock
+  u32 lastInfoTick;  // when the last periodic info line was printed
+  u8 infoEnabled;    // progress lines are printed (from iteration 3 on)
+};
+
+// The multi-PV store: the root's best lines of the current iteration. Ranks
+// point to slots, so that a new line moves no other line's moves.
+struct MultiPvStore {
+  u32 pvLines[MaxMultiPv][MaxPly];
+  u64 pvNodes[MaxMultiPv];   // nodes when the line was stored
+  i32 pvLength[MaxMultiPv];  // moves in the line
+  i32 pvTime[MaxMultiPv];    // ms since the start when the line was stored
+  i32 pvScore[MaxMultiPv];   // k-th best score, -InfiniteScore = empty rank
+  i32 pvSlot[MaxMultiPv];    // which slot holds rank k
+};
+
+// The root's view across iterations: what the time rules and the info lines need.
+struct RootRecord {
+  i32 rootMoveCount;
+  i32 iterationDepth;  // the iteration in progress
+  i32 previousScore;   // scores of the two last completed iterations
+  i32 lastScore;
+  i32 mateDepthSum;  // sum of the iterations that ended with a mate score
+  u8 scoreDropped;   // the last iteration's score fell clearly below the one before
+  u8 rootResearch;   // the root move in flight is being re-searched with the full window
+  u8 laterRootMove;  // a move after the first multiPv ones is being searched with a zero window
+  i32 bestMoveChanges[MaxPly + 1];  // new best root moves, by iteration; -1 before it ran
+};
+
+// Move statistics, indexed by HistoryIndex: 12 * to + 6 * side + (piece - 1).
+// Cleared at every search start.
+struct MoveStatistics {
+  i32 historyScore[768];  // depth-weighted cut-offs, orders the quiet moves
+  i32 historyGood[768];   // cut-offs
+  i32 historyBad[768];    // moves tried before a cut-off
+};
+
+// The conversation with the GUI.
+struct GuiSession {
+  InputReader input;  // shared by the command loop and the search
   // Tools and tests that search without a GUI set this so that the search
   // never reads (or ends at the end of) their standard input.
   u8 ignoreInput;
-  // Standard input, shared by the command loop and the search.
-  InputReader input;
-  // Milliseconds of transmission lag taken off the clock before the time
-  // allocation ("Move Overhead").
-  i32 moveOverhead;
+  // "quit" was read: the search unwinds without an answer and the command
+  // loop returns.
+  u8 quitRequested;
+  // The last "position" command set up a position (a refused FEN does not).
+  u8 positionValid;
 };
 
-// Builds the engine object in its start-up state: parameters, statistics, a
-// 16 MB table, the 64 ply records and the weights record, left zero for the
-// parameter file to fill (the front end's ConstructEngine does both).
-// Returns false only when memory cannot be obtained.
-bool AllocateEngine(EngineState* engine);
-// The fixed search parameters at their defaults (part of the construction).
-void SetSearchParameters(EngineState* engine);
-// Releases everything ConstructEngine obtained (table, weights, ply records),
-// also after a construction that failed part way.
-void DestroyEngine(EngineState* engine);
-// Builds the process-wide tables that follow the engine object at start-up:
-// board tables, material table, then the storm and shelter tables of the
-// engine's pawn table (engine->pawnTable must be set) from its weights.
+struct EngineState {
+  SearchState searchState;
+  SearchProgress progress;
+  SearchBudget budget;
+  RootRecord root;
+  MultiPvStore lines;
+  MoveStatistics stats;
+  SearchParams params;
+  EngineOptions options;
+  TransTable tt;
+  PlyRecord* plies;          // MaxPly records, one per ply from the root
+  EvalWeights* weights;      // the converted Parameters.txt
+  PawnHashTable* pawnTable;  // pawn-structure cache and the shelter tables built from the weights
+  GuiSession session;
+};
+
+// Allocates the engine object in its start-up state: default options and
+// search parameters, a table of hashMb megabytes, the ply records, a zero
+// weights record and an empty pawn table, nothing loaded or built yet. Returns
+// nullptr when memory cannot be obtained. NewEngine (engine/engine.h) is the
+// one way to get a ready engine; this is its first step.
+EngineState* AllocateEngine(u32 hashMb);
+// Releases everything AllocateEngine obtained; nullptr is ignored.
+void ReleaseEngine(EngineState* engine);
+// Builds the tables that follow the weights: board tables, material table,
+// then the storm and shelter tables of the engine's pawn table.
 void BuildTables(const EngineState* engine);
 // Puts the search's memory back to its constructed state: an empty table, no
 // statistics, killers or principal variations (fresh state for tools and tests).

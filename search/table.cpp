@@ -41,11 +41,11 @@ void FreeTable(TransTable* tt) {
 }
 
 void ResizeTable(EngineState* engine, i32 megabytes) {
-  if (megabytes == engine->hashSizeMb) return;
+  if (megabytes == engine->options.hashSizeMb) return;
   i32 clamped = megabytes < 8 ? 8 : megabytes > 256 ? 256 : megabytes;
   u32 size = 8;
   while (size * 2 <= u32(clamped)) size *= 2;
-  if (AllocateTable(&engine->tt, size)) engine->hashSizeMb = megabytes;
+  if (AllocateTable(&engine->tt, size)) engine->options.hashSizeMb = megabytes;
 }
 
 namespace {

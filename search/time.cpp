@@ -22,13 +22,15 @@ i32 ClampToInt(double t) {
 
 void AllocateTime(EngineState* engine, const Position* pos, i32 wtime, i32 btime, i32 winc, i32 binc,
                   i32 movestogo, bool ponder) {
-  int rate = engine->rateOfPlay < 0 ? 0 : engine->rateOfPlay > 2 ? 2 : engine->rateOfPlay;
+  int rate = engine->options.rateOfPlay < 0   ? 0
+             : engine->options.rateOfPlay > 2 ? 2
+                                              : engine->options.rateOfPlay;
   double f = RateFactor[rate];
   double time = pos->side == White ? wtime : btime;
   // The GUI's transmission lag comes off the clock first; a clock shorter
   // than the lag keeps one millisecond rather than going negative.
-  if (engine->moveOverhead > 0 && time > 1)
-    time = time - engine->moveOverhead > 1 ? time - engine->moveOverhead : 1;
+  if (engine->options.moveOverhead > 0 && time > 1)
+    time = time - engine->options.moveOverhead > 1 ? time - engine->options.moveOverhead : 1;
   double inc = pos->side == White ? winc : binc;
   double n = movestogo;
   if (n <= 0 || n > 1 / f) n = 1 / f;
@@ -45,8 +47,8 @@ void AllocateTime(EngineState* engine, const Position* pos, i32 wtime, i32 btime
   if (a > cap) a = cap;
   if (b > cap) b = cap;
   if (a > b) a = b;
-  if (b < 800) engine->pollCountdown /= 2;
-  if (b < 400) engine->pollCountdown /= 2;
-  engine->allocatedTime = ClampToInt(a);
-  engine->maximumTime = ClampToInt(b);
+  if (b < 800) engine->progress.pollCountdown /= 2;
+  if (b < 400) engine->progress.pollCountdown /= 2;
+  engine->budget.allocatedTime = ClampToInt(a);
+  engine->budget.maximumTime = ClampToInt(b);
 }

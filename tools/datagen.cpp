@@ -26,9 +26,10 @@
 
 #include "base/output.h"
 #include "base/platform.h"
+#include "engine/engine.h"
 #include "engine/parameters.h"
-#include "eval/pawns.h"
 #include "search/state.h"
+#include "search/table.h"
 #include "tools/common/args.h"
 #include "tools/tuning/selfplay.h"
 #include "tools/tuning/tuning.h"
@@ -186,18 +187,14 @@ int main(int argc, char** argv) {
   }
 
   // One engine, built before the workers are forked: each gets its own copy.
-  static PawnHashTable pawnTable;
-  CreatePawnTable(&pawnTable);
-  static EngineState engine;
-  if (!ConstructEngine(&engine, nullptr)) return 1;
-  engine.pawnTable = &pawnTable;
-  BuildTables(&engine);
+  EngineState* engine = NewEngine(BuiltInParameters, DefaultHashMb);
+  if (engine == nullptr) return 1;
   if (options.params != nullptr) {
     std::vector<double> numbers;
     if (!ReadNumbers(options.params, &numbers)) return 1;
-    tuning::ApplyNumbers(&engine, numbers.data());
+    tuning::ApplyNumbers(engine, numbers.data());
   }
-  engine.ignoreInput = 1;
+  engine->session.ignoreInput = 1;
   SetOutputMuted(true);
 
   auto* counters = static_cast<Counters*>(mmap(nullptr, sizeof(Counters) * size_t(options.workers),
@@ -212,7 +209,7 @@ int main(int argc, char** argv) {
       std::perror("fork");
       return 1;
     }
-    if (pid == 0) _exit(RunWorker(&engine, options, play, w, &counters[w]));
+    if (pid == 0) _exit(RunWorker(engine, options, play, w, &counters[w]));
     children.push_back(pid);
   }
 

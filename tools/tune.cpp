@@ -21,9 +21,10 @@
 #include <vector>
 
 #include "base/output.h"
+#include "engine/engine.h"
 #include "engine/parameters.h"
-#include "eval/pawns.h"
 #include "search/state.h"
+#include "search/table.h"
 #include "tools/common/args.h"
 #include "tools/tuning/tuner.h"
 #include "tools/tuning/tuning.h"
@@ -97,13 +98,9 @@ int main(int argc, char** argv) {
   std::vector<double> numbers(ParameterCount);
   for (int k = 0; k < ParameterCount; ++k) numbers[size_t(k)] = tokens[size_t(k)].value;
 
-  static PawnHashTable pawnTable;
-  CreatePawnTable(&pawnTable);
-  static EngineState engine;
-  if (!ConstructEngine(&engine, nullptr)) return 1;
-  engine.pawnTable = &pawnTable;
-  BuildTables(&engine);
-  engine.ignoreInput = 1;
+  EngineState* engine = NewEngine(BuiltInParameters, DefaultHashMb);
+  if (engine == nullptr) return 1;
+  engine->session.ignoreInput = 1;
   SetOutputMuted(true);
 
   tuning::DataSet train, holdout;
@@ -120,7 +117,7 @@ int main(int argc, char** argv) {
   }
 
   tuning::TuneReport report;
-  if (!tuning::Tune(&engine, train, holdout, numbers.data(), options, &report)) return 1;
+  if (!tuning::Tune(engine, train, holdout, numbers.data(), options, &report)) return 1;
   std::printf(
       "done: K %.4f, training error %.7f -> %.7f, held-out %.7f -> %.7f, %d passes of %.3f s, last Jacobian "
       "%.1f s\n",

@@ -19,7 +19,7 @@ class InputTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(pipe(fds), 0);
     std::memset(&engine, 0, sizeof engine);
-    InitInputReader(&engine.input, fds[0]);
+    InitInputReader(&engine.session.input, fds[0]);
   }
   void TearDown() override {
     if (fds[1] >= 0) close(fds[1]);
@@ -35,12 +35,12 @@ class InputTest : public ::testing::Test {
   // Every line the command loop gets until the input ends.
   std::vector<std::string> RemainingLines() {
     std::vector<std::string> lines;
-    while (const char* line = NextLine(&engine.input)) lines.push_back(line);
+    while (const char* line = NextLine(&engine.session.input)) lines.push_back(line);
     return lines;
   }
   // Whole lines held that the search has not looked at, left where they are.
   int PendingCount() {
-    InputReader copy = engine.input;
+    InputReader copy = engine.session.input;
     const char* line;
     int count = 0;
     for (i32 size; (size = PendingLine(&copy, &line)) > 0; ++count) KeepLine(&copy, size);
@@ -58,7 +58,7 @@ TEST_F(InputTest, LinesSplitAtEveryByteArriveWholeAndInOrder) {
   for (char c : text) {
     Write(std::string(1, c));
     // Never waits for the rest of a line; a line counts once its newline is in.
-    ReadWaiting(&engine.input);
+    ReadWaiting(&engine.session.input);
     newlines += c == '\n';
     ASSERT_EQ(PendingCount(), newlines) << "after byte " << int(c);
   }
@@ -69,12 +69,12 @@ TEST_F(InputTest, LinesSplitAtEveryByteArriveWholeAndInOrder) {
 }
 
 TEST_F(InputTest, SearchActsOnItsCommandsAndKeepsTheRestInOrder) {
-  engine.searchState = 3;
+  engine.searchState = SearchToLimit;
   Write("isready\nsetoption name Hash value 32\nponderhit\nposition startpos\nstop\nisready\ngo depth 3\n");
   testing::internal::CaptureStdout();
   PollInput(&engine);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "readyok\n");
-  EXPECT_EQ(engine.searchState, 0);
+  EXPECT_EQ(engine.searchState, SearchStopped);
   // A stopped search reads nothing more.
   Write("stop\n");
   PollInput(&engine);
@@ -84,42 +84,56 @@ TEST_F(InputTest, SearchActsOnItsCommandsAndKeepsTheRestInOrder) {
   EXPECT_EQ(RemainingLines(), expected);
 }
 
+// "quit" ends the search without an answer: nothing after it is read or
+// answered, and the command loop sees the request and returns.
+TEST_F(InputTest, QuitStopsTheSearchAndTakesNothingAfterIt) {
+  engine.searchState = SearchToLimit;
+  Write("quit\nisready\n");
+  testing::internal::CaptureStdout();
+  PollInput(&engine);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(engine.searchState, SearchStopped);
+  EXPECT_EQ(engine.session.quitRequested, 1);
+  CloseWriter();
+  EXPECT_EQ(RemainingLines(), std::vector<std::string>{"isready\n"});
+}
+
 TEST_F(InputTest, CommandsAfterAWaitingGoBelongToTheNextSearch) {
-  engine.searchState = 3;
+  engine.searchState = SearchToLimit;
   Write("position startpos\ngo infinite\nponderhit\nstop\nisready\n");
   testing::internal::CaptureStdout();
   PollInput(&engine);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(engine.searchState, 3);
+  EXPECT_EQ(engine.searchState, SearchToLimit);
   // The loop runs "position" and "go"; the new search then sees the rest.
-  EXPECT_STREQ(NextLine(&engine.input), "position startpos\n");
-  EXPECT_STREQ(NextLine(&engine.input), "go infinite\n");
+  EXPECT_STREQ(NextLine(&engine.session.input), "position startpos\n");
+  EXPECT_STREQ(NextLine(&engine.session.input), "go infinite\n");
   testing::internal::CaptureStdout();
   PollInput(&engine);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(engine.searchState, 0);
+  EXPECT_EQ(engine.searchState, SearchStopped);
   // "isready" came after "stop": it is answered after the search's answer.
-  EXPECT_STREQ(NextLine(&engine.input), "isready\n");
+  EXPECT_STREQ(NextLine(&engine.session.input), "isready\n");
 }
 
 TEST_F(InputTest, EndOfInputStopsOnlySearchesThatWaitForTheGui) {
   Write("isready");  // the last line, without its newline
   CloseWriter();
-  engine.searchState = 3;
-  engine.untilStopped = 0;
+  engine.searchState = SearchToLimit;
+  engine.budget.untilStopped = 0;
   testing::internal::CaptureStdout();
   PollInput(&engine);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "readyok\n");
-  EXPECT_TRUE(engine.input.ended);
-  EXPECT_EQ(engine.searchState, 3);
-  engine.untilStopped = 1;
+  EXPECT_TRUE(engine.session.input.ended);
+  EXPECT_EQ(engine.searchState, SearchToLimit);
+  engine.budget.untilStopped = 1;
   PollInput(&engine);
-  EXPECT_EQ(engine.searchState, 0);
+  EXPECT_EQ(engine.searchState, SearchStopped);
   // After a "ponderhit" the search is an ordinary clock search.
-  engine.searchState = 1;
+  engine.searchState = SearchOnClock;
   PollInput(&engine);
-  EXPECT_EQ(engine.searchState, 1);
-  EXPECT_EQ(NextLine(&engine.input), nullptr);
+  EXPECT_EQ(engine.searchState, SearchOnClock);
+  EXPECT_EQ(NextLine(&engine.session.input), nullptr);
 }
 
 TEST_F(InputTest, OverlongLinesAreRefusedWhole) {
@@ -131,9 +145,9 @@ TEST_F(InputTest, OverlongLinesAreRefusedWhole) {
   std::vector<std::string> lines;
   for (size_t at = 0; at < text.size(); at += 4096) {
     Write(text.substr(at, 4096));
-    ReadWaiting(&engine.input);
+    ReadWaiting(&engine.session.input);
     // The loop takes its lines as they come, as it would between searches.
-    for (int n = PendingCount(); n > 0; --n) lines.push_back(NextLine(&engine.input));
+    for (int n = PendingCount(); n > 0; --n) lines.push_back(NextLine(&engine.session.input));
   }
   CloseWriter();
   for (const std::string& line : RemainingLines()) lines.push_back(line);

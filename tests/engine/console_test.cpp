@@ -14,7 +14,7 @@
 
 #include "engine/uci.h"
 #include "eval/eval.h"
-#include "eval/pawns.h"
+#include "engine/engine.h"
 #include "search/state.h"
 
 namespace {
@@ -55,31 +55,27 @@ std::string Sibling(const char* name) {
 class Console : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    CreatePawnTable(&pawns);
-    ASSERT_TRUE(ConstructEngine(&engine, nullptr));
-    engine.pawnTable = &pawns;
-    BuildTables(&engine);
+    engine = NewEngine(BuiltInParameters, DefaultHashMb);
+    ASSERT_NE(engine, nullptr);
   }
-  static void TearDownTestSuite() { DestroyEngine(&engine); }
+  static void TearDownTestSuite() { FreeEngine(engine); }
   void SetUp() override {
     std::memset(&position, 0, sizeof position);
-    engine.positionValid = 0;
+    engine->session.positionValid = 0;
     RegisterOptions(&options);
   }
 
   std::string Run(const std::string& line) {
     testing::internal::CaptureStdout();
-    HandleCommand((line + "\n").c_str(), &options, &position, &engine);
+    HandleCommand((line + "\n").c_str(), &options, &position, engine);
     return testing::internal::GetCapturedStdout();
   }
 
-  static EngineState engine;
-  static PawnHashTable pawns;
+  static EngineState* engine;
   Position position;
   OptionTable options;
 };
-EngineState Console::engine;
-PawnHashTable Console::pawns;
+EngineState* Console::engine = nullptr;
 
 TEST_F(Console, BoardShowsDiagramFenKeyAndCheckers) {
   const char* const fens[] = {
@@ -126,7 +122,7 @@ TEST_F(Console, EvalTableEndsWithTheScoreTheSearchSees) {
   std::memset(&ply, 0, sizeof ply);
   ply.lazyLow = -InfiniteScore;
   ply.lazyHigh = InfiniteScore;
-  const i32 score = Evaluate(&position, &ply, engine.weights, &pawns);
+  const i32 score = Evaluate(&position, &ply, engine->weights, engine->pawnTable);
   char last[96];
   std::snprintf(last, sizeof last, "Final evaluation: %+d (White's view), %+d (side to move)", -score, score);
   EXPECT_EQ(lines.back(), last);
@@ -169,7 +165,7 @@ TEST_F(Console, UnknownWordsAreNamedAndChangeNothing) {
   EXPECT_EQ(Run(" \t "), "");
   EXPECT_EQ(Run("debug on"), "");
   EXPECT_EQ(std::memcmp(&before, &position, sizeof before), 0);
-  EXPECT_EQ(engine.multiPv, 1);
+  EXPECT_EQ(engine->options.multiPv, 1);
 }
 
 TEST_F(Console, BenchIsTheCommandLineBenchAndRestoresTheSettings) {
@@ -186,10 +182,10 @@ TEST_F(Console, BenchIsTheCommandLineBenchAndRestoresTheSettings) {
   // The same count as the command line's bench on the same (built-in) weights.
   const std::string external = Capture(Quoted(TARVO_ENGINE_PATH) + " bench 3 2>/dev/null");
   EXPECT_EQ(external.rfind("Bench: " + std::to_string(nodes) + " nodes ", 0), 0u) << external;
-  EXPECT_EQ(engine.multiPv, 3);
-  EXPECT_EQ(engine.hashSizeMb, 32);
-  EXPECT_EQ(engine.ignoreInput, 0);
-  EXPECT_TRUE(engine.positionValid);
+  EXPECT_EQ(engine->options.multiPv, 3);
+  EXPECT_EQ(engine->options.hashSizeMb, 32);
+  EXPECT_EQ(engine->session.ignoreInput, 0);
+  EXPECT_TRUE(engine->session.positionValid);
   EXPECT_EQ(Run("bench 1"), "info string bench depth must be 2..64\n");
 }
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/parameters.h"
+#include "engine/engine.h"
 #include "search/state.h"
 #include "search/table.h"
 
@@ -17,23 +17,24 @@ namespace {
 class UciTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(ConstructEngine(&engine, nullptr));
+    engine = NewEngine(BuiltInParameters, DefaultHashMb);
+    ASSERT_NE(engine, nullptr);
     std::memset(&position, 0, sizeof position);
     RegisterOptions(&options);
   }
-  void TearDown() override { DestroyEngine(&engine); }
+  void TearDown() override { FreeEngine(engine); }
 
   std::string Run(const std::string& line) {
     testing::internal::CaptureStdout();
-    HandleCommand(line.c_str(), &options, &position, &engine);
+    HandleCommand(line.c_str(), &options, &position, engine);
     return testing::internal::GetCapturedStdout();
   }
 
-  static EngineState engine;
+  static EngineState* engine;
   Position position;
   OptionTable options;
 };
-EngineState UciTest::engine;
+EngineState* UciTest::engine = nullptr;
 
 TEST(Version, FromCompilerDate) {
   char out[32];
@@ -87,109 +88,109 @@ TEST_F(UciTest, CommandsMatchByLeadingTextOnly) {
 
 TEST_F(UciTest, MultiPvIsStoredAndBounded) {
   Run("setoption name MultiPV value 3\n");
-  EXPECT_EQ(engine.multiPv, 3);
+  EXPECT_EQ(engine->options.multiPv, 3);
   Run("setoption name multipv value 5\n");  // names are case-sensitive
-  EXPECT_EQ(engine.multiPv, 3);
+  EXPECT_EQ(engine->options.multiPv, 3);
   Run("setoption name MultiPV value 0\n");
-  EXPECT_EQ(engine.multiPv, 1);
+  EXPECT_EQ(engine->options.multiPv, 1);
   Run("setoption name MultiPV value 99\n");
-  EXPECT_EQ(engine.multiPv, 16);
+  EXPECT_EQ(engine->options.multiPv, 16);
   Run("setoption name MultiPV value -4\n");
-  EXPECT_EQ(engine.multiPv, 1);
+  EXPECT_EQ(engine->options.multiPv, 1);
   Run("setoption name MultiPV value 123456789012345678901234567890\n");
-  EXPECT_EQ(engine.multiPv, 16);
+  EXPECT_EQ(engine->options.multiPv, 16);
 }
 
 TEST_F(UciTest, HashSizesFollowTheOption) {
-  EXPECT_EQ(engine.tt.entryCount, 1048576u);
+  EXPECT_EQ(engine->tt.entryCount, 1048576u);
   Run("setoption name Hash value 64\n");
-  EXPECT_EQ(engine.tt.entryCount, 4194304u);
-  EXPECT_EQ(engine.tt.bucketCount, 1048576u);
+  EXPECT_EQ(engine->tt.entryCount, 4194304u);
+  EXPECT_EQ(engine->tt.bucketCount, 1048576u);
 
   // The same value again keeps the table and its contents.
-  engine.tt.entries[5].key = 12345;
-  TTEntry* before = engine.tt.entries;
+  engine->tt.entries[5].key = 12345;
+  TTEntry* before = engine->tt.entries;
   Run("setoption name Hash value 64\n");
-  EXPECT_EQ(engine.tt.entries, before);
-  EXPECT_EQ(engine.tt.entries[5].key, 12345u);
+  EXPECT_EQ(engine->tt.entries, before);
+  EXPECT_EQ(engine->tt.entries[5].key, 12345u);
 
   Run("setoption name Hash value 100\n");
-  EXPECT_EQ(engine.tt.entryCount, 64u * 1024 * 1024 / 16);
-  EXPECT_EQ(engine.tt.entries[5].key, 0u);
-  EXPECT_EQ(engine.tt.entries[5].depth, -128);
+  EXPECT_EQ(engine->tt.entryCount, 64u * 1024 * 1024 / 16);
+  EXPECT_EQ(engine->tt.entries[5].key, 0u);
+  EXPECT_EQ(engine->tt.entries[5].depth, -128);
   Run("setoption name Hash value 1\n");
-  EXPECT_EQ(engine.tt.entryCount, 8u * 1024 * 1024 / 16);
+  EXPECT_EQ(engine->tt.entryCount, 8u * 1024 * 1024 / 16);
   Run("setoption name Hash value 1000\n");
-  EXPECT_EQ(engine.tt.entryCount, 256u * 1024 * 1024 / 16);
+  EXPECT_EQ(engine->tt.entryCount, 256u * 1024 * 1024 / 16);
   Run("setoption name Hash value 99999999999999999999\n");
-  EXPECT_EQ(engine.tt.entryCount, 256u * 1024 * 1024 / 16);
+  EXPECT_EQ(engine->tt.entryCount, 256u * 1024 * 1024 / 16);
   Run("setoption name Hash value 32\n");
-  EXPECT_EQ(engine.tt.entryCount, 32u * 1024 * 1024 / 16);
+  EXPECT_EQ(engine->tt.entryCount, 32u * 1024 * 1024 / 16);
 
   // A repeated "uci" puts every option back to its default.
   Run("uci\n");
-  EXPECT_EQ(engine.tt.entryCount, 1048576u);
-  EXPECT_EQ(engine.hashSizeMb, 16);
+  EXPECT_EQ(engine->tt.entryCount, 1048576u);
+  EXPECT_EQ(engine->options.hashSizeMb, 16);
 }
 
 TEST_F(UciTest, RateOfPlayAndFlags) {
   Run("setoption name Rate of play value fast\n");
-  EXPECT_EQ(engine.rateOfPlay, 2);
+  EXPECT_EQ(engine->options.rateOfPlay, 2);
   Run("setoption name Rate of play value slow\n");
-  EXPECT_EQ(engine.rateOfPlay, 0);
+  EXPECT_EQ(engine->options.rateOfPlay, 0);
   Run("setoption name Rate of play value slow and fast\n");
-  EXPECT_EQ(engine.rateOfPlay, 2);
+  EXPECT_EQ(engine->options.rateOfPlay, 2);
   Run("setoption name Rate of play value nothing known\n");
-  EXPECT_EQ(engine.rateOfPlay, 2);
+  EXPECT_EQ(engine->options.rateOfPlay, 2);
 
   Run("setoption name Ponder value true\n");
-  EXPECT_EQ(engine.ponderEnabled, 1);
+  EXPECT_EQ(engine->options.ponderEnabled, 1);
   Run("setoption name Ponder value false\n");
-  EXPECT_EQ(engine.ponderEnabled, 0);
+  EXPECT_EQ(engine->options.ponderEnabled, 0);
   Run("setoption name UCI_Chess960 value true\n");  // not settable
-  EXPECT_EQ(engine.chess960, 0);
+  EXPECT_EQ(engine->options.chess960, 0);
   Run("setoption name UCI_ShowCurrLine value true\r\n");
-  EXPECT_EQ(engine.showCurrLine, 1);
+  EXPECT_EQ(engine->options.showCurrLine, 1);
 }
 
 TEST_F(UciTest, MoveOverheadIsBounded) {
   // Move Overhead is bounded to its announced range; "uci" restores 10.
   Run("setoption name Move Overhead value 250\n");
-  EXPECT_EQ(engine.moveOverhead, 250);
+  EXPECT_EQ(engine->options.moveOverhead, 250);
   Run("setoption name Move Overhead value 99999\n");
-  EXPECT_EQ(engine.moveOverhead, 5000);
+  EXPECT_EQ(engine->options.moveOverhead, 5000);
   Run("setoption name Move Overhead value -3\n");
-  EXPECT_EQ(engine.moveOverhead, 0);
+  EXPECT_EQ(engine->options.moveOverhead, 0);
   Run("uci\n");
-  EXPECT_EQ(engine.moveOverhead, 10);
+  EXPECT_EQ(engine->options.moveOverhead, 10);
 }
 
 TEST_F(UciTest, ClearHashEmptiesTheTableEachTimeItIsPressed) {
-  const u32 entries = engine.tt.entryCount;
+  const u32 entries = engine->tt.entryCount;
   auto fill = [&] {
-    engine.tt.entries[7].key = 777;
-    engine.tt.entries[7].depth = 20;
-    engine.tt.entries[entries - 1].key = 778;
-    engine.tt.fills = 2;
+    engine->tt.entries[7].key = 777;
+    engine->tt.entries[7].depth = 20;
+    engine->tt.entries[entries - 1].key = 778;
+    engine->tt.fills = 2;
   };
   fill();
   EXPECT_EQ(Run("setoption name Clear Hash\n"), "");
-  EXPECT_EQ(engine.tt.entries[7].key, 0u);
-  EXPECT_EQ(engine.tt.entries[7].depth, -128);
-  EXPECT_EQ(engine.tt.entries[entries - 1].key, 0u);
-  EXPECT_EQ(engine.tt.fills, 0u);
-  EXPECT_EQ(engine.tt.entryCount, entries);
+  EXPECT_EQ(engine->tt.entries[7].key, 0u);
+  EXPECT_EQ(engine->tt.entries[7].depth, -128);
+  EXPECT_EQ(engine->tt.entries[entries - 1].key, 0u);
+  EXPECT_EQ(engine->tt.fills, 0u);
+  EXPECT_EQ(engine->tt.entryCount, entries);
 
   // The press is not remembered: setting another option later keeps the
   // table, and pressing again (with a value some interfaces send) clears it.
   fill();
   Run("setoption name MultiPV value 3\n");
-  EXPECT_EQ(engine.tt.entries[7].key, 777u);
+  EXPECT_EQ(engine->tt.entries[7].key, 777u);
   Run("setoption name Clear Hash value true\r\n");
-  EXPECT_EQ(engine.tt.entries[7].key, 0u);
+  EXPECT_EQ(engine->tt.entries[7].key, 0u);
   fill();
   Run("setoption name Clear Hash\n");
-  EXPECT_EQ(engine.tt.entries[entries - 1].key, 0u);
+  EXPECT_EQ(engine->tt.entries[entries - 1].key, 0u);
 }
 
 TEST_F(UciTest, OverlongOptionValuesAreCut) {
@@ -203,17 +204,17 @@ TEST_F(UciTest, OverlongOptionValuesAreCut) {
 }
 
 TEST_F(UciTest, NewGameEmptiesTheTable) {
-  engine.tt.entries[3].key = 99;
-  engine.tt.entries[3].depth = 12;
-  engine.tt.generation = 7;
-  engine.tt.fills = 5;
+  engine->tt.entries[3].key = 99;
+  engine->tt.entries[3].depth = 12;
+  engine->tt.generation = 7;
+  engine->tt.fills = 5;
   Run("ucinewgame\n");
-  EXPECT_EQ(engine.tt.entries[3].key, 0u);
-  EXPECT_EQ(engine.tt.entries[3].depth, -128);
-  EXPECT_EQ(engine.tt.entries[3].score, -32768);
-  EXPECT_EQ(engine.tt.generation, 0);
-  EXPECT_EQ(engine.tt.fills, 0u);
-  EXPECT_EQ(engine.tt.entryCount, 1048576u);
+  EXPECT_EQ(engine->tt.entries[3].key, 0u);
+  EXPECT_EQ(engine->tt.entries[3].depth, -128);
+  EXPECT_EQ(engine->tt.entries[3].score, -32768);
+  EXPECT_EQ(engine->tt.generation, 0);
+  EXPECT_EQ(engine->tt.fills, 0u);
+  EXPECT_EQ(engine->tt.entryCount, 1048576u);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/bench_positions.h"
+#include "engine/engine.h"
 #include "engine/parameters.h"
 #include "eval/eval.h"
 #include "eval/pawns.h"
@@ -17,12 +18,10 @@ namespace {
 class Breakdown : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    CreatePawnTable(&pawns);
-    ASSERT_TRUE(ConstructEngine(&engine, nullptr));
-    engine.pawnTable = &pawns;
-    BuildTables(&engine);
+    engine = NewEngine(BuiltInParameters, DefaultHashMb);
+    ASSERT_NE(engine, nullptr);
   }
-  static void TearDownTestSuite() { DestroyEngine(&engine); }
+  static void TearDownTestSuite() { FreeEngine(engine); }
 
   static PlyRecord Ply(i16 low = -InfiniteScore, i16 high = InfiniteScore) {
     PlyRecord ply;
@@ -32,11 +31,9 @@ class Breakdown : public ::testing::Test {
     return ply;
   }
 
-  static EngineState engine;
-  static PawnHashTable pawns;
+  static EngineState* engine;
 };
-EngineState Breakdown::engine;
-PawnHashTable Breakdown::pawns;
+EngineState* Breakdown::engine = nullptr;
 
 // Bench positions cover openings to pawn endings; the rest add the endings
 // with their own rules and both sides to move.
@@ -57,10 +54,10 @@ TEST_F(Breakdown, PartsAddUpToTheScore) {
     Position pos;
     ASSERT_TRUE(LoadFen(&pos, fen)) << fen;
     PlyRecord plain = Ply(), traced = Ply();
-    const i32 score = Evaluate(&pos, &plain, engine.weights, &pawns);
+    const i32 score = Evaluate(&pos, &plain, engine->weights, engine->pawnTable);
     EvalBreakdown b;
     std::memset(&b, 0x5A, sizeof b);  // every field must be written
-    EXPECT_EQ(Evaluate(&pos, &traced, engine.weights, &pawns, &b), score) << fen;
+    EXPECT_EQ(Evaluate(&pos, &traced, engine->weights, engine->pawnTable, &b), score) << fen;
     EXPECT_EQ(b.score, score) << fen;
     EXPECT_EQ(b.whiteScore, Sign[pos.side] * score) << fen;
 
@@ -95,7 +92,7 @@ TEST_F(Breakdown, SharesAreEachSidesOwn) {
   ASSERT_TRUE(LoadFen(&pos, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
   PlyRecord ply = Ply();
   EvalBreakdown b;
-  Evaluate(&pos, &ply, engine.weights, &pawns, &b);
+  Evaluate(&pos, &ply, engine->weights, engine->pawnTable, &b);
   // Eight pawns, two knights, bishops and rooks and a queen a side; the
   // symmetric start splits every term evenly.
   EXPECT_EQ(b.parts[TermMaterial][White][0], 8 * 100 + 2 * 330 + 2 * 330 + 2 * 500 + 975);
@@ -104,7 +101,7 @@ TEST_F(Breakdown, SharesAreEachSidesOwn) {
       EXPECT_EQ(b.parts[term][White][phase], b.parts[term][Black][phase]) << term;
   // A bishop up for White shows in White's material share only.
   ASSERT_TRUE(LoadFen(&pos, "rn1qkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
-  Evaluate(&pos, &ply, engine.weights, &pawns, &b);
+  Evaluate(&pos, &ply, engine->weights, engine->pawnTable, &b);
   EXPECT_EQ(b.parts[TermMaterial][White][0] - b.parts[TermMaterial][Black][0], 330);
 }
 
@@ -113,9 +110,9 @@ TEST_F(Breakdown, AnEarlyExitIsNamedAndLeavesTheAttackTermsOut) {
   ASSERT_TRUE(LoadFen(&pos, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
   // A window the quick score lies above.
   PlyRecord plain = Ply(-500, -400), traced = Ply(-500, -400);
-  const i32 score = Evaluate(&pos, &plain, engine.weights, &pawns);
+  const i32 score = Evaluate(&pos, &plain, engine->weights, engine->pawnTable);
   EvalBreakdown b;
-  EXPECT_EQ(Evaluate(&pos, &traced, engine.weights, &pawns, &b), score);
+  EXPECT_EQ(Evaluate(&pos, &traced, engine->weights, engine->pawnTable, &b), score);
   EXPECT_EQ(plain.lazy, 1);
   EXPECT_EQ(traced.lazy, 1);
   EXPECT_EQ(b.exit, ExitOutsideWindow);
@@ -129,9 +126,9 @@ TEST_F(Breakdown, AskingLeavesThePlyRecordAsWithout) {
     Position pos;
     ASSERT_TRUE(LoadFen(&pos, fen));
     PlyRecord plain = Ply(), traced = Ply();
-    Evaluate(&pos, &plain, engine.weights, &pawns);
+    Evaluate(&pos, &plain, engine->weights, engine->pawnTable);
     EvalBreakdown b;
-    Evaluate(&pos, &traced, engine.weights, &pawns, &b);
+    Evaluate(&pos, &traced, engine->weights, engine->pawnTable, &b);
     EXPECT_EQ(std::memcmp(&plain, &traced, sizeof plain), 0) << fen;
   }
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine.h"
 #include "engine/parameters.h"
 #include "eval/pawns.h"
 #include "search/search.h"
@@ -178,12 +179,9 @@ TEST_F(WeightBounds, EveryNumberReplacedInTurn) {
 // during the search: a short search still answers with a legal move and a
 // score inside the mate range.
 TEST_F(WeightBounds, SearchesOnAbsurdWeights) {
-  static EngineState engine;
-  static PawnHashTable pawnTable;
-  ASSERT_TRUE(ConstructEngine(&engine, nullptr));
-  CreatePawnTable(&pawnTable);
-  engine.pawnTable = &pawnTable;
-  engine.ignoreInput = 1;
+  EngineState* engine = NewEngine(BuiltInParameters, DefaultHashMb);
+  ASSERT_NE(engine, nullptr);
+  engine->session.ignoreInput = 1;
 
   const std::vector<double> shipped = ShippedNumbers();
   std::vector<std::vector<double>> files = {
@@ -203,29 +201,29 @@ TEST_F(WeightBounds, SearchesOnAbsurdWeights) {
   }
 
   for (const std::vector<double>& numbers : files) {
-    ConvertWeights(engine.weights, numbers.data());
-    BuildPieceSquareValues(engine.weights);
-    ASSERT_TRUE(WeightsWithinBounds(engine.weights));
-    CreatePawnTable(&pawnTable);
-    BuildTables(&engine);
+    ConvertWeights(engine->weights, numbers.data());
+    BuildPieceSquareValues(engine->weights);
+    ASSERT_TRUE(WeightsWithinBounds(engine->weights));
+    CreatePawnTable(engine->pawnTable);
+    BuildTables(engine);
     for (const char* fen : {Positions[1], Positions[3]}) {
       Position pos;
       ASSERT_TRUE(LoadFen(&pos, fen));
-      ResetSearchState(&engine);
-      engine.searchState = 3;
-      engine.nodes = 0;
-      engine.pollInterval = engine.pollCountdown = 1 << 30;
-      engine.iterationDepth = 1;
-      PlyRecord* node = &engine.plies[1];
+      ResetSearchState(engine);
+      engine->searchState = SearchToLimit;
+      engine->progress.nodes = 0;
+      engine->progress.pollInterval = engine->progress.pollCountdown = 1 << 30;
+      engine->root.iterationDepth = 1;
+      PlyRecord* node = &engine->plies[1];
       node->lazyLow = -32768;
       node->lazyHigh = 32767;
-      Evaluate(&pos, node, engine.weights, engine.pawnTable);
-      const i32 score = Search(&engine, &pos, -InfiniteScore, InfiniteScore, 4.0f, 1, 1);
+      Evaluate(&pos, node, engine->weights, engine->pawnTable);
+      const i32 score = Search(engine, &pos, -InfiniteScore, InfiniteScore, 4.0f, 1, 1);
       EXPECT_LE(std::abs(score), MateValue) << fen;
       EXPECT_NE(FindLegalMove(&pos, MoveToText(node->pv[0]).text), NoMove) << fen;
     }
   }
-  DestroyEngine(&engine);
+  FreeEngine(engine);
 }
 
 }  // namespace

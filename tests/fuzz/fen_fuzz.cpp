@@ -34,29 +34,30 @@ bool ReachableMaterial(const Position* pos) {
   return true;
 }
 
-void SearchOnePly(fuzz::Engine* engine, Position* pos, const MoveList& legal) {
-  EngineState* state = &engine->state;
-  PlyRecord* ply = &state->plies[0];
+void SearchOnePly(EngineState* engine, Position* pos, const MoveList& legal) {
+  PlyRecord* ply = &engine->plies[0];
   ply->lazyLow = i16(-InfiniteScore);
   ply->lazyHigh = i16(InfiniteScore);
-  const i32 score = Evaluate(pos, ply, state->weights, state->pawnTable);
-  if (ReachableMaterial(pos)) Require(score > -MateBound && score < MateBound, "evaluation outside the score bounds");
+  const i32 score = Evaluate(pos, ply, engine->weights, engine->pawnTable);
+  if (ReachableMaterial(pos))
+    Require(score > -MateBound && score < MateBound, "evaluation outside the score bounds");
 
-  ResetSearchState(state);
+  ResetSearchState(engine);
   SearchLimits limits;
   std::memset(&limits, 0, sizeof limits);
   limits.depth = 2;
   limits.nodes = 20000;
   const Position before = *pos;
-  RootSearch(state, pos, &limits);
+  RootSearch(engine, pos, &limits);
   Require(fuzz::SamePosition(before, *pos), "the search changed the position");
-  Require(ply->pvCount > 0 && fuzz::InList(legal, ply->pv[0]), "illegal best move", MoveToText(ply->pv[0]).text);
+  Require(ply->pvCount > 0 && fuzz::InList(legal, ply->pv[0]), "illegal best move",
+          MoveToText(ply->pv[0]).text);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzz::Engine* engine = fuzz::BuildEngine();
+  EngineState* engine = fuzz::BuildEngine();
   const uint8_t* newline = static_cast<const uint8_t*>(std::memchr(data, '\n', size));
   const size_t fenLength = newline != nullptr ? size_t(newline - data) : size;
   const std::string fen(reinterpret_cast<const char*>(data), fenLength);

@@ -13,6 +13,7 @@
 #include "base/output.h"
 #include "board/board.h"
 #include "board/perft.h"
+#include "engine/engine.h"
 #include "engine/parameters.h"
 #include "eval/pawns.h"
 #include "search/state.h"
@@ -34,26 +35,18 @@ inline void Require(bool condition, const char* what, const char* detail = "") {
 // does not resize it; a "setoption name Hash" does, until the next input.
 inline void SmallTable(EngineState* state) {
   if (state->tt.entryCount * sizeof(TTEntry) != (1u << 20) && !AllocateTable(&state->tt, 1)) Fail("table");
-  state->hashSizeMb = DefaultHashMb;
+  state->options.hashSizeMb = DefaultHashMb;
 }
 
-// The engine object with its pawn table and the process-wide tables, on the
-// built-in weights; output muted and standard input never read.
-struct Engine {
-  PawnHashTable pawnTable;
-  EngineState state;
-};
-
-inline Engine* BuildEngine() {
-  static Engine* engine = [] {
+// The engine, built once per process on the built-in weights; output muted
+// and standard input never read.
+inline EngineState* BuildEngine() {
+  static EngineState* engine = [] {
     SetOutputMuted(true);
-    Engine* e = static_cast<Engine*>(std::calloc(1, sizeof(Engine)));
-    if (e == nullptr || !ConstructEngine(&e->state, nullptr)) Fail("engine construction");
-    CreatePawnTable(&e->pawnTable);
-    e->state.pawnTable = &e->pawnTable;
-    BuildTables(&e->state);
-    e->state.ignoreInput = 1;
-    SmallTable(&e->state);
+    EngineState* e = NewEngine(BuiltInParameters, DefaultHashMb);
+    if (e == nullptr) Fail("engine construction");
+    e->session.ignoreInput = 1;
+    SmallTable(e);
     return e;
   }();
   return engine;
@@ -62,7 +55,8 @@ inline Engine* BuildEngine() {
 // A position's fields and the part of its history that is in use.
 inline bool SamePosition(const Position& a, const Position& b) {
   return std::memcmp(&a, &b, offsetof(Position, history)) == 0 &&
-         std::memcmp(a.history, b.history, sizeof(u64) * (a.historyCount < HistorySize ? a.historyCount : HistorySize)) == 0;
+         std::memcmp(a.history, b.history,
+                     sizeof(u64) * (a.historyCount < HistorySize ? a.historyCount : HistorySize)) == 0;
 }
 
 // Whether colour `by` attacks square s, by walking the board square by square.
@@ -100,15 +94,19 @@ inline std::vector<std::vector<char>> PseudoLegalTexts(const Position* pos) {
   std::vector<std::vector<char>> out;
   const int us = pos->side, them = us ^ 1;
   auto add = [&](int from, int to, char promotion) {
-    std::vector<char> text = {char('a' + FileOf(from)), char('1' + RankOf(from)), char('a' + FileOf(to)),
-                              char('1' + RankOf(to)), promotion, '\0'};
+    std::vector<char> text = {char('a' + FileOf(from)),
+                              char('1' + RankOf(from)),
+                              char('a' + FileOf(to)),
+                              char('1' + RankOf(to)),
+                              promotion,
+                              '\0'};
     out.push_back(text);
   };
   auto ownAt = [&](int s) { return (pos->colours[us] >> s & 1) != 0; };
   auto enemyAt = [&](int s) { return (pos->colours[them] >> s & 1) != 0; };
   auto walk = [&](int from, int df, int dr, bool slide) {
-    for (int file = FileOf(from) + df, rank = RankOf(from) + dr; file >= 0 && file <= 7 && rank >= 0 && rank <= 7;
-         file += df, rank += dr) {
+    for (int file = FileOf(from) + df, rank = RankOf(from) + dr;
+         file >= 0 && file <= 7 && rank >= 0 && rank <= 7; file += df, rank += dr) {
       const int to = MakeSquare(file, rank);
       if (ownAt(to)) break;
       add(from, to, '\0');
@@ -130,7 +128,8 @@ inline std::vector<std::vector<char>> PseudoLegalTexts(const Position* pos) {
       if (pos->board[ahead] == Empty) {
         pawnMove(ahead);
         const int start = us == White ? 1 : 6;
-        if (r == start && pos->board[MakeSquare(f, r + 2 * forward)] == Empty) add(from, MakeSquare(f, r + 2 * forward), '\0');
+        if (r == start && pos->board[MakeSquare(f, r + 2 * forward)] == Empty)
+          add(from, MakeSquare(f, r + 2 * forward), '\0');
       }
       for (int df : {-1, 1}) {
         if (f + df < 0 || f + df > 7) continue;
@@ -139,7 +138,8 @@ inline std::vector<std::vector<char>> PseudoLegalTexts(const Position* pos) {
         if (enemyAt(to) || enPassant) pawnMove(to);
       }
     } else if (type == Knight) {
-      static const int knight[8][2] = {{1, 2}, {2, 1}, {2, -1}, {1, -2}, {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
+      static const int knight[8][2] = {{1, 2},   {2, 1},   {2, -1}, {1, -2},
+                                       {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
       for (const auto& d : knight) walk(from, d[0], d[1], false);
     } else {
       for (int df = -1; df <= 1; ++df)

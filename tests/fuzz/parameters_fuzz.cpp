@@ -35,20 +35,19 @@ constexpr const char* Positions[] = {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzz::Engine* engine = fuzz::BuildEngine();
-  EngineState* state = &engine->state;
+  EngineState* engine = fuzz::BuildEngine();
   std::vector<char> text(data, data + size);
   text.push_back('\0');
 
-  LoadParameterText(state->weights, text.data(), size);
-  Require(WeightsWithinBounds(state->weights), "a converted weight outside its bounds");
+  LoadParameterText(engine->weights, text.data(), size);
+  Require(WeightsWithinBounds(engine->weights), "a converted weight outside its bounds");
   // The cached pawn structures and the shelter tables follow the weights.
-  CreatePawnTable(state->pawnTable);
-  BuildStormTable(state->pawnTable, state->weights);
-  BuildShelterTable(state->pawnTable, state->weights);
+  CreatePawnTable(engine->pawnTable);
+  BuildStormTable(engine->pawnTable, engine->weights);
+  BuildShelterTable(engine->pawnTable, engine->weights);
 
   static Position pos;
-  PlyRecord* ply = &state->plies[0];
+  PlyRecord* ply = &engine->plies[0];
   for (const char* fen : Positions) {
     // Loaded after the conversion: the piece-square sums come from the new values.
     Require(LoadFen(&pos, fen), "refused", fen);
@@ -56,18 +55,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& window : windows) {
       ply->lazyLow = window[0];
       ply->lazyHigh = window[1];
-      const i32 score = Evaluate(&pos, ply, state->weights, state->pawnTable);
+      const i32 score = Evaluate(&pos, ply, engine->weights, engine->pawnTable);
       Require(score > -MateBound && score < MateBound, "evaluation outside the score bounds", fen);
     }
   }
   // A one-ply search meets the weights in many more positions (pieces with no
   // move, captures of every kind) than the list above.
   Require(LoadFen(&pos, Positions[1]), "refused", Positions[1]);
-  ResetSearchState(state);
+  ResetSearchState(engine);
   SearchLimits limits;
   std::memset(&limits, 0, sizeof limits);
   limits.depth = 2;
-  RootSearch(state, &pos, &limits);
+  RootSearch(engine, &pos, &limits);
   Require(ply->pvCount > 0, "a search left no move");
   return 0;
 }

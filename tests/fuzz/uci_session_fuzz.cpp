@@ -1,6 +1,6 @@
 // A whole UCI session: the input is cut into lines as the command loop reads
-// them and each line runs through HandleCommand in-process. Searches are kept
-// to a few plies; "quit" lines are skipped (they end the process). After every
+// them and each line runs through HandleCommand in-process, up to a "quit" as
+// in the loop. Searches are kept to a few plies. After every
 // command the position is consistent, a search leaves it as it found it, and
 // its answer (and ponder move) is legal.
 #include <cstddef>
@@ -28,19 +28,20 @@ struct Session {
   bool loaded;  // a position has been set up at least once
 };
 
-void Reset(fuzz::Engine* engine, Session* session) {
+void Reset(EngineState* engine, Session* session) {
   std::memset(&session->pos, 0, sizeof session->pos);
   session->loaded = false;
   RegisterOptions(&session->options);
-  ApplyOptions(&session->options, &engine->state);
-  fuzz::SmallTable(&engine->state);
-  ResetSearchState(&engine->state);
-  engine->state.positionValid = 0;
+  ApplyOptions(&session->options, engine);
+  fuzz::SmallTable(engine);
+  ResetSearchState(engine);
+  engine->session.positionValid = 0;
+  engine->session.quitRequested = 0;
 }
 
-void CheckSearch(fuzz::Engine* engine, Session* session, const Position& before, const MoveList& legal) {
+void CheckSearch(EngineState* engine, Session* session, const Position& before, const MoveList& legal) {
   Require(fuzz::SamePosition(before, session->pos), "the search changed the position");
-  const PlyRecord* root = &engine->state.plies[0];
+  const PlyRecord* root = &engine->plies[0];
   Require(root->pvCount > 0, "a search left no move");
   Require(fuzz::InList(legal, root->pv[0]), "illegal best move", MoveToText(root->pv[0]).text);
   if (root->pvCount >= 2) {
@@ -54,11 +55,11 @@ void CheckSearch(fuzz::Engine* engine, Session* session, const Position& before,
   }
 }
 
-void RunLine(fuzz::Engine* engine, Session* session, std::string line) {
+void RunLine(EngineState* engine, Session* session, std::string line) {
   // As the loop does: a CR LF pair is one newline.
-  if (line.size() >= 2 && line[line.size() - 2] == '\r' && line.back() == '\n') line.erase(line.size() - 2, 1);
+  if (line.size() >= 2 && line[line.size() - 2] == '\r' && line.back() == '\n')
+    line.erase(line.size() - 2, 1);
   const char* text = line.c_str();
-  if (StartsWith(text, "quit")) return;
   // The console's long runs are kept as short as the searches: its bench at
   // the least depth, perft to two plies.
   if (StartsWith(text, "bench")) line = "bench 2\n";
@@ -70,12 +71,12 @@ void RunLine(fuzz::Engine* engine, Session* session, std::string line) {
   Position before = session->pos;
   MoveList legal;
   legal.count = 0;
-  const bool searches = go && engine->state.positionValid;
+  const bool searches = go && engine->session.positionValid;
   if (searches) GenerateLegal(&session->pos, &legal);
 
-  HandleCommand(line.c_str(), &session->options, &session->pos, &engine->state);
+  HandleCommand(line.c_str(), &session->options, &session->pos, engine);
 
-  session->loaded = session->loaded || engine->state.positionValid;
+  session->loaded = session->loaded || engine->session.positionValid;
   if (session->loaded) {
     const char* what = nullptr;
     Require(PositionIsOk(&session->pos, &what), "inconsistent position", what);
@@ -86,7 +87,7 @@ void RunLine(fuzz::Engine* engine, Session* session, std::string line) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzz::Engine* engine = fuzz::BuildEngine();
+  EngineState* engine = fuzz::BuildEngine();
   static Session session;
   Reset(engine, &session);
   // Lines as the input reader hands them over: up to a newline, read as C
@@ -98,6 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (data[i] == '\n') {
       if (line.size() <= size_t(InputBufferSize)) RunLine(engine, &session, line);
       line.clear();
+      // The loop reads nothing after "quit".
+      if (engine->session.quitRequested) return 0;
     }
   }
   if (!line.empty() && line.size() < size_t(InputBufferSize)) RunLine(engine, &session, line);

@@ -180,7 +180,7 @@ class NewDepthFixture : public NewDepthTest {
     if (checks) {
       // The evasion stage has run by the time a move is handed out.
       picker->stages = StageBit(StageEvasions);
-      NextMove(picker, pos.get(), engine->historyScore);
+      NextMove(picker, pos.get(), engine->stats.historyScore);
     }
     return NewDepth(engine, pos.get(), 5.0f, ply, M(text), pvNode, checks != 0, picker);
   }
@@ -248,12 +248,12 @@ TEST_F(NewDepthFixture, CriticalMoveAtPvNodesOnly) {
 
 TEST_F(NewDepthFixture, FirstApplyingRuleDecides) {
   // Each extension gets its own amount, so the result names the rule used.
-  engine->extSingleReply[0] = engine->extSingleReply[1] = 0.125f;
-  engine->extCheck = 0.25f;
-  engine->extCheckLosing = 0.25f;
-  engine->extPassedPawn[0] = engine->extPassedPawn[1] = 0.375f;
-  engine->extRecapture[0] = engine->extRecapture[1] = 0.5f;
-  engine->extCritical[0] = engine->extCritical[1] = 0.625f;
+  engine->params.extSingleReply[0] = engine->params.extSingleReply[1] = 0.125f;
+  engine->params.extCheck = 0.25f;
+  engine->params.extCheckLosing = 0.25f;
+  engine->params.extPassedPawn[0] = engine->params.extPassedPawn[1] = 0.375f;
+  engine->params.extRecapture[0] = engine->params.extRecapture[1] = 0.5f;
+  engine->params.extCritical[0] = engine->params.extCritical[1] = 0.625f;
 
   // The only reply to a knight check, h2×g3, also checks the king on h4.
   Load("8/8/8/8/7k/6n1/6PP/6RK w - - 0 1");

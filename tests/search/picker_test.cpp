@@ -32,7 +32,7 @@ i32 ListedScore(const MovePicker* picker, Move m) {
 TEST_F(PickerTest, CapturesByVictimThenAttackerLosingOnesLast) {
   Load(CaptureFen);
   MovePicker* picker = MainPicker(1);
-  const Move first = NextMove(picker, pos.get(), engine->historyScore);
+  const Move first = NextMove(picker, pos.get(), engine->stats.historyScore);
   EXPECT_EQ(Text(first), "e4d5");
   EXPECT_EQ(picker->stage, u32(StageCaptures));
   EXPECT_EQ(picker->captureCount, 4);
@@ -42,15 +42,15 @@ TEST_F(PickerTest, CapturesByVictimThenAttackerLosingOnesLast) {
   EXPECT_EQ(ListedScore(picker, M("g5e6")), 22000 + 330 - Knight);
   EXPECT_EQ(ListedScore(picker, M("b2b6")), 22000 - 875);
 
-  EXPECT_EQ(Text(NextMove(picker, pos.get(), engine->historyScore)), "c3d5");
-  EXPECT_EQ(Text(NextMove(picker, pos.get(), engine->historyScore)), "g5e6");
+  EXPECT_EQ(Text(NextMove(picker, pos.get(), engine->stats.historyScore)), "c3d5");
+  EXPECT_EQ(Text(NextMove(picker, pos.get(), engine->stats.historyScore)), "g5e6");
   // The losing capture is handed out after every other capture...
-  const Move losing = NextMove(picker, pos.get(), engine->historyScore);
+  const Move losing = NextMove(picker, pos.get(), engine->stats.historyScore);
   EXPECT_EQ(Text(losing), "b2b6");
   EXPECT_EQ(picker->current, losing);
   EXPECT_EQ(picker->stage, u32(StageCaptures));
   // ...and before the quiet moves.
-  const Move quiet = NextMove(picker, pos.get(), engine->historyScore);
+  const Move quiet = NextMove(picker, pos.get(), engine->stats.historyScore);
   EXPECT_FALSE(IsTactical(quiet)) << Text(quiet);
   EXPECT_EQ(picker->stage, u32(StageQuiets));
 }
@@ -137,7 +137,7 @@ TEST_F(PickerTest, StageOrderWithHashMoveMateKillerAndFourKillers) {
   plies[ply - 2].killers[0] = M("g1h2");  // k2
   plies[ply - 2].killers[1] = M("b2a3");  // k3
   Rng rng{77};
-  for (i32& h : engine->historyScore) h = i32(rng.Below(5000));
+  for (i32& h : engine->stats.historyScore) h = i32(rng.Below(5000));
 
   const std::vector<Move> moves = DrainMain(MainPicker(ply));
   const std::vector<std::string> text = Texts(moves);
@@ -154,8 +154,8 @@ TEST_F(PickerTest, StageOrderWithHashMoveMateKillerAndFourKillers) {
   EXPECT_EQ(handed, legal);
   for (size_t i = 10; i < moves.size(); ++i) {
     EXPECT_FALSE(IsTactical(moves[i]));
-    EXPECT_GE(engine->historyScore[HistoryIndex(White, moves[i - 1])],
-              engine->historyScore[HistoryIndex(White, moves[i])])
+    EXPECT_GE(engine->stats.historyScore[HistoryIndex(White, moves[i - 1])],
+              engine->stats.historyScore[HistoryIndex(White, moves[i])])
         << text[i - 1] << " before " << text[i];
   }
 }
@@ -173,9 +173,9 @@ TEST_F(PickerTest, OnlyTheOwnKillersBelowPlyFour) {
       plies[size_t(other)].killers[1] = M("b2a3");
     }
     // History would bring these two first among the quiet moves.
-    std::fill(std::begin(engine->historyScore), std::end(engine->historyScore), 0);
-    engine->historyScore[HistoryIndex(White, M("g1h2"))] = 900;
-    engine->historyScore[HistoryIndex(White, M("b2a3"))] = 800;
+    std::fill(std::begin(engine->stats.historyScore), std::end(engine->stats.historyScore), 0);
+    engine->stats.historyScore[HistoryIndex(White, M("g1h2"))] = 900;
+    engine->stats.historyScore[HistoryIndex(White, M("b2a3"))] = 800;
 
     const std::vector<std::string> text = Texts(DrainMain(MainPicker(ply)));
     ASSERT_GE(text.size(), 8u);
@@ -223,11 +223,11 @@ TEST_F(PickerTest, KillerInTwoSlotsIsHandedOutTwice) {
 TEST_F(PickerTest, EvasionsHashMoveWinningCapturesQuietsLosingCaptures) {
   Load(EvasionFen);
   plies[1].hashMove = M("f2g2");
-  engine->historyScore[HistoryIndex(White, M("c3e4"))] = 300;
-  engine->historyScore[HistoryIndex(White, M("d1f3"))] = 200;
-  engine->historyScore[HistoryIndex(White, M("f2g2"))] = 100;
-  engine->historyScore[HistoryIndex(White, M("h1g1"))] = 50;
-  engine->historyScore[HistoryIndex(White, M("h1h2"))] = 10;
+  engine->stats.historyScore[HistoryIndex(White, M("c3e4"))] = 300;
+  engine->stats.historyScore[HistoryIndex(White, M("d1f3"))] = 200;
+  engine->stats.historyScore[HistoryIndex(White, M("f2g2"))] = 100;
+  engine->stats.historyScore[HistoryIndex(White, M("h1g1"))] = 50;
+  engine->stats.historyScore[HistoryIndex(White, M("h1h2"))] = 10;
 
   MovePicker* picker = MainPicker(1);
   ASSERT_EQ(picker->stages, StageBit(StageEvasions));
@@ -310,7 +310,7 @@ TEST_F(PickerTest, EveryLegalMoveExactlyOnceOverRandomGames) {
     PlyRecord* above = &plies[size_t(ply >= 2 ? ply - 2 : 0)];
     above->killers[0] = rng.Below(3) ? pick() : plies[size_t(ply)].killers[0];
     above->killers[1] = pick();
-    for (i32& h : engine->historyScore) h = i32(rng.Below(2000));
+    for (i32& h : engine->stats.historyScore) h = i32(rng.Below(2000));
 
     MovePicker* picker = MainPicker(ply);
     const bool check = picker->stages == StageBit(StageEvasions);
@@ -320,7 +320,7 @@ TEST_F(PickerTest, EveryLegalMoveExactlyOnceOverRandomGames) {
     for (Move m : DrainMain(picker)) ++got[m];
     for (const auto& [m, c] : expected) handedTwice += c > 1;
     ASSERT_EQ(got, expected) << "position " << n;
-    EXPECT_LT(NextMove(picker, pos.get(), engine->historyScore), 2u);
+    EXPECT_LT(NextMove(picker, pos.get(), engine->stats.historyScore), 2u);
   }
   // The sample must hold enough positions in check and duplicated killers.
   EXPECT_GT(inCheck, 20);

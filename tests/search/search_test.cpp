@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/parameters.h"
+#include "engine/engine.h"
 #include "eval/eval.h"
 #include "eval/pawns.h"
 #include "search/node.h"
@@ -19,21 +19,19 @@ namespace {
 class SearchTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_TRUE(ConstructEngine(&engine, nullptr));
-    CreatePawnTable(&pawnTable);
-    engine.pawnTable = &pawnTable;
-    BuildTables(&engine);
-    engine.ignoreInput = 1;
+    engine = NewEngine(BuiltInParameters, DefaultHashMb);
+    ASSERT_NE(engine, nullptr);
+    engine->session.ignoreInput = 1;
   }
-  static void TearDownTestSuite() { DestroyEngine(&engine); }
+  static void TearDownTestSuite() { FreeEngine(engine); }
 
   // A fresh search state: empty table, statistics and killers cleared.
   void Fresh() {
-    ResetSearchState(&engine);
-    engine.searchState = 3;
-    engine.nodes = 0;
-    engine.pollInterval = engine.pollCountdown = 1 << 30;
-    engine.iterationDepth = 1;
+    ResetSearchState(engine);
+    engine->searchState = SearchToLimit;
+    engine->progress.nodes = 0;
+    engine->progress.pollInterval = engine->progress.pollCountdown = 1 << 30;
+    engine->root.iterationDepth = 1;
   }
 
   void Load(const char* fen) { ASSERT_TRUE(LoadFen(&pos, fen)) << fen; }
@@ -54,26 +52,24 @@ class SearchTest : public ::testing::Test {
 
   // Searches the current position as the node at `ply` with the full window.
   i32 SearchAt(f32 depth, int ply = 1, i32 alpha = -InfiniteScore, i32 beta = InfiniteScore) {
-    PlyRecord* node = &engine.plies[ply];
+    PlyRecord* node = &engine->plies[ply];
     node->lazyLow = -32768;
     node->lazyHigh = 32767;
-    Evaluate(&pos, node, engine.weights, engine.pawnTable);
-    return Search(&engine, &pos, alpha, beta, depth, ply, 1);
+    Evaluate(&pos, node, engine->weights, engine->pawnTable);
+    return Search(engine, &pos, alpha, beta, depth, ply, 1);
   }
 
-  Move Best() const { return engine.plies[1].pv[0]; }
+  Move Best() const { return engine->plies[1].pv[0]; }
   const char* BestText() {
     static MoveText text;
     text = MoveToText(Best());
     return text.text;
   }
 
-  static PawnHashTable pawnTable;
-  static EngineState engine;
+  static EngineState* engine;
   static Position pos;
 };
-PawnHashTable SearchTest::pawnTable;
-EngineState SearchTest::engine;
+EngineState* SearchTest::engine = nullptr;
 Position SearchTest::pos;
 
 TEST_F(SearchTest, MatesAreFoundWithExactDistances) {
@@ -111,7 +107,7 @@ TEST_F(SearchTest, MatedStalemateAndMateDistanceBounds) {
   Fresh();
   Load(StartFen);
   EXPECT_EQ(SearchAt(4, 5, MateValue - 1 - 5, InfiniteScore), MateValue - 1 - 5);
-  EXPECT_EQ(engine.nodes, 1u);
+  EXPECT_EQ(engine->progress.nodes, 1u);
   // Nor can the side to move be mated before ply 7.
   Fresh();
   EXPECT_EQ(SearchAt(4, 5, -InfiniteScore, 5 - (MateValue - 2)), 5 - (MateValue - 2));
@@ -123,7 +119,7 @@ TEST_F(SearchTest, DrawsByRuleInsideTheTree) {
   Load(StartFen);
   Play("g1f3 g8f6 f3g1 f6g8");
   EXPECT_EQ(SearchAt(5), 0);
-  EXPECT_EQ(engine.nodes, 0u);
+  EXPECT_EQ(engine->progress.nodes, 0u);
 
   // Fifty-move rule: a draw unless the side to move is mated on the hundredth ply.
   Fresh();
@@ -185,12 +181,12 @@ TEST_F(SearchTest, FixedDepthSearchesAreDeterministic) {
   Fresh();
   Load(fen);
   i32 first = SearchAt(7);
-  u64 firstNodes = engine.nodes;
+  u64 firstNodes = engine->progress.nodes;
   Move firstMove = Best();
   Fresh();
   Load(fen);
   EXPECT_EQ(SearchAt(7), first);
-  EXPECT_EQ(engine.nodes, firstNodes);
+  EXPECT_EQ(engine->progress.nodes, firstNodes);
   EXPECT_EQ(Best(), firstMove);
   EXPECT_GT(firstNodes, 1000u);
 }
@@ -199,37 +195,37 @@ TEST_F(SearchTest, QuiescenceStandPatAndEvasions) {
   // Not in check, static score above beta: the stand-pat score itself.
   Fresh();
   Load("4k3/8/8/8/8/8/8/QQQ1K3 w - - 0 1");
-  PlyRecord* node = &engine.plies[1];
+  PlyRecord* node = &engine->plies[1];
   node->lazyLow = -32768;
   node->lazyHigh = 32767;
-  i32 eval = Evaluate(&pos, node, engine.weights, engine.pawnTable);
-  EXPECT_EQ(Quiesce(&engine, &pos, -100, 100, 1.0f, 1), eval);
-  EXPECT_EQ(engine.nodes, 1u);
+  i32 eval = Evaluate(&pos, node, engine->weights, engine->pawnTable);
+  EXPECT_EQ(Quiesce(engine, &pos, -100, 100, 1.0f, 1), eval);
+  EXPECT_EQ(engine->progress.nodes, 1u);
 
   // Nothing to capture and no check to give: max(alpha, eval).
   Fresh();
   Load("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
   node->lazyLow = -32768;
   node->lazyHigh = 32767;
-  eval = Evaluate(&pos, node, engine.weights, engine.pawnTable);
-  EXPECT_EQ(Quiesce(&engine, &pos, eval - 50, eval + 50, 0.0f, 1), eval);
-  EXPECT_EQ(Quiesce(&engine, &pos, eval + 10, eval + 50, 0.0f, 1), eval + 10);
+  eval = Evaluate(&pos, node, engine->weights, engine->pawnTable);
+  EXPECT_EQ(Quiesce(engine, &pos, eval - 50, eval + 50, 0.0f, 1), eval);
+  EXPECT_EQ(Quiesce(engine, &pos, eval + 10, eval + 50, 0.0f, 1), eval + 10);
 
   // In check with legal replies that all fail low: alpha, not the best score.
   Fresh();
   Load("4k3/8/8/8/8/8/4r3/4K3 w - - 0 1");
   node->lazyLow = -32768;
   node->lazyHigh = 32767;
-  Evaluate(&pos, node, engine.weights, engine.pawnTable);
+  Evaluate(&pos, node, engine->weights, engine->pawnTable);
   ASSERT_NE(node->checkCount, 0);
-  EXPECT_EQ(Quiesce(&engine, &pos, 2000, 2100, 0.0f, 1), 2000);
+  EXPECT_EQ(Quiesce(engine, &pos, 2000, 2100, 0.0f, 1), 2000);
   // Mated in the quiescence search.
   Fresh();
   Load("7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");
   node->lazyLow = -32768;
   node->lazyHigh = 32767;
-  Evaluate(&pos, node, engine.weights, engine.pawnTable);
-  EXPECT_EQ(Quiesce(&engine, &pos, -InfiniteScore, InfiniteScore, 0.0f, 1), 1 - MateValue);
+  Evaluate(&pos, node, engine->weights, engine->pawnTable);
+  EXPECT_EQ(Quiesce(engine, &pos, -InfiniteScore, InfiniteScore, 0.0f, 1), 1 - MateValue);
 }
 
 TEST_F(SearchTest, LazyWindowSaturatesInsteadOfWrapping) {
@@ -264,7 +260,7 @@ TEST_F(SearchTest, RootTerminatesWithOutOfRangeTableScores) {
     for (int j = 0; j < second.count; ++j) {
       UndoRecord u2;
       MakeMove(&pos, second.move[j], &u2);
-      Store(&engine.tt, pos.key, NoMove, -InfiniteScore, 100.0f, BoundUpper);
+      Store(&engine->tt, pos.key, NoMove, -InfiniteScore, 100.0f, BoundUpper);
       UnmakeMove(&pos, second.move[j], &u2);
     }
     UnmakeMove(&pos, first.move[i], &u1);
@@ -272,13 +268,13 @@ TEST_F(SearchTest, RootTerminatesWithOutOfRangeTableScores) {
   static SearchLimits limits;
   limits = SearchLimits{};
   limits.depth = 5;
-  RootSearch(&engine, &pos, &limits);
+  RootSearch(engine, &pos, &limits);
   // The iterations ran and searched: without them the first root move alone
   // would pass the checks below.
-  EXPECT_GT(engine.nodes, 1000u);
-  EXPECT_GE(engine.iterationDepth, 4);
-  EXPECT_GE(engine.plies[0].pvCount, 1u);
-  EXPECT_NE(FindLegalMove(&pos, MoveToText(engine.plies[0].pv[0]).text), NoMove);
+  EXPECT_GT(engine->progress.nodes, 1000u);
+  EXPECT_GE(engine->root.iterationDepth, 4);
+  EXPECT_GE(engine->plies[0].pvCount, 1u);
+  EXPECT_NE(FindLegalMove(&pos, MoveToText(engine->plies[0].pv[0]).text), NoMove);
 }
 
 }  // namespace
@@ -303,14 +299,14 @@ TEST_F(SearchTest, MultiPvRanksAreTheBestMovesInOrder) {
     static SearchLimits limits;
     limits = SearchLimits{};
     limits.depth = depth;
-    engine.multiPv = 3;
-    RootSearch(&engine, &pos, &limits);
-    engine.multiPv = 1;
+    engine->options.multiPv = 3;
+    RootSearch(engine, &pos, &limits);
+    engine->options.multiPv = 1;
     std::string seen;
     for (int k = 0; k < 3; ++k) {
-      const int slot = engine.pvSlot[k];
-      const std::string move = MoveToText(engine.pvLines[slot][0]).text;
-      EXPECT_EQ(engine.pvScore[k], expected[k].score)
+      const int slot = engine->lines.pvSlot[k];
+      const std::string move = MoveToText(engine->lines.pvLines[slot][0]).text;
+      EXPECT_EQ(engine->lines.pvScore[k], expected[k].score)
           << "depth " << depth << " rank " << k + 1 << " " << move;
       const auto begins = [&](const char* m) { return m && move.rfind(m, 0) == 0; };
       const bool listed = begins(expected[k].moves[0]) || begins(expected[k].moves[1]);
@@ -337,11 +333,11 @@ TEST_F(SearchTest, ThreatTestIgnoresLeftoverCounts) {
                {"r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 b - - 0 10", "h7h6"}};
   for (const Case& c : cases) {
     Load(c.fen);
-    PlyRecord* node = &engine.plies[1];
-    PlyRecord* child = &engine.plies[2];
+    PlyRecord* node = &engine->plies[1];
+    PlyRecord* child = &engine->plies[2];
     node->lazyLow = -32768;
     node->lazyHigh = 32767;
-    Evaluate(&pos, node, engine.weights, engine.pawnTable);
+    Evaluate(&pos, node, engine->weights, engine->pawnTable);
     ASSERT_EQ(node->lazy, 0) << c.fen;
     const int mover = pos.side;
     UndoRecord undo;
@@ -357,7 +353,7 @@ TEST_F(SearchTest, ThreatTestIgnoresLeftoverCounts) {
       // A window that the quick score misses by far.
       child->lazyLow = -32000;
       child->lazyHigh = -31999;
-      Evaluate(&pos, child, engine.weights, engine.pawnTable);
+      Evaluate(&pos, child, engine->weights, engine->pawnTable);
       ASSERT_EQ(child->lazy, 1) << c.fen;
       verdict[run] = CreatesNoNewThreat(node, child, mover);
     }

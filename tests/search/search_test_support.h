@@ -86,7 +86,7 @@ class SearchTest : public ::testing::Test {
       p.currentMove = NoMove;
     }
     engine->plies = plies.data();
-    SetSearchParameters(engine);
+    engine->params = DefaultSearchParams;
     pos = std::make_unique<Position>();
   }
 
@@ -134,8 +134,8 @@ class SearchTest : public ::testing::Test {
 
   std::vector<Move> DrainMain(MovePicker* picker) {
     std::vector<Move> out;
-    for (Move m = NextMove(picker, pos.get(), engine->historyScore); m >= 2;
-         m = NextMove(picker, pos.get(), engine->historyScore)) {
+    for (Move m = NextMove(picker, pos.get(), engine->stats.historyScore); m >= 2;
+         m = NextMove(picker, pos.get(), engine->stats.historyScore)) {
       out.push_back(m);
       if (out.size() > 600) break;  // a picker that never ends
     }
@@ -144,8 +144,8 @@ class SearchTest : public ::testing::Test {
 
   std::vector<Move> DrainQuiescence(MovePicker* picker) {
     std::vector<Move> out;
-    for (Move m = NextQuiescenceMove(picker, pos.get(), engine->historyScore); m >= 2;
-         m = NextQuiescenceMove(picker, pos.get(), engine->historyScore)) {
+    for (Move m = NextQuiescenceMove(picker, pos.get(), engine->stats.historyScore); m >= 2;
+         m = NextQuiescenceMove(picker, pos.get(), engine->stats.historyScore)) {
       out.push_back(m);
       if (out.size() > 600) break;
     }

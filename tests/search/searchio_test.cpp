@@ -15,14 +15,14 @@ class SearchIoTest : public ::testing::Test {
   void SetUp() override {
     InitBoardTables();
     std::memset(&engine, 0, sizeof engine);
-    engine.ignoreInput = 1;
+    engine.session.ignoreInput = 1;
     for (int k = 0; k < MaxMultiPv; ++k) {
-      engine.pvScore[k] = -InfiniteScore;
-      engine.pvSlot[k] = k;
+      engine.lines.pvScore[k] = -InfiniteScore;
+      engine.lines.pvSlot[k] = k;
     }
   }
   // The clock as if the search had started `ms` milliseconds ago.
-  void StartedAgo(i32 ms) { engine.startTick = engine.lastInfoTick = TickCount() - u32(ms); }
+  void StartedAgo(i32 ms) { engine.progress.startTick = engine.progress.lastInfoTick = TickCount() - u32(ms); }
   static EngineState engine;
 };
 EngineState SearchIoTest::engine;
@@ -45,23 +45,23 @@ TEST(NodesPerSecond, OverTheRealElapsedTime) {
 }
 
 TEST_F(SearchIoTest, PvLinesWithCentipawnAndMateScores) {
-  engine.multiPv = 3;
-  engine.rootMoveCount = 20;
-  engine.iterationDepth = 7;
+  engine.options.multiPv = 3;
+  engine.root.rootMoveCount = 20;
+  engine.root.iterationDepth = 7;
   // Rank 0 lives in slot 2, rank 1 in slot 0; rank 2 is empty.
-  engine.pvScore[0] = 32699;
-  engine.pvSlot[0] = 2;
-  engine.pvScore[1] = -35;
-  engine.pvSlot[1] = 0;
-  engine.pvLines[2][0] = Word("e2e4");
-  engine.pvLength[2] = 1;
-  engine.pvTime[2] = 1000;
-  engine.pvNodes[2] = 123456;
-  engine.pvLines[0][0] = Word("d2d4");
-  engine.pvLines[0][1] = MakeMoveWord(51, 35, Pawn, Empty) | MoveDoublePushFlag;  // d7d5
-  engine.pvLength[0] = 2;
-  engine.pvTime[0] = 10;
-  engine.pvNodes[0] = 1280;
+  engine.lines.pvScore[0] = 32699;
+  engine.lines.pvSlot[0] = 2;
+  engine.lines.pvScore[1] = -35;
+  engine.lines.pvSlot[1] = 0;
+  engine.lines.pvLines[2][0] = Word("e2e4");
+  engine.lines.pvLength[2] = 1;
+  engine.lines.pvTime[2] = 1000;
+  engine.lines.pvNodes[2] = 123456;
+  engine.lines.pvLines[0][0] = Word("d2d4");
+  engine.lines.pvLines[0][1] = MakeMoveWord(51, 35, Pawn, Empty) | MoveDoublePushFlag;  // d7d5
+  engine.lines.pvLength[0] = 2;
+  engine.lines.pvTime[0] = 10;
+  engine.lines.pvNodes[0] = 1280;
   testing::internal::CaptureStdout();
   PrintPvLines(&engine);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
@@ -69,19 +69,19 @@ TEST_F(SearchIoTest, PvLinesWithCentipawnAndMateScores) {
             "info multipv 2 depth 7 score cp -35 time 10 nodes 1280 nps 128000 pv d2d4 d7d5 \n");
 
   // Mate scores: -32698 is mated in one, 32635 is still centipawns.
-  engine.multiPv = 1;
-  engine.pvScore[0] = -32698;
+  engine.options.multiPv = 1;
+  engine.lines.pvScore[0] = -32698;
   testing::internal::CaptureStdout();
   PrintPvLines(&engine);
   EXPECT_NE(testing::internal::GetCapturedStdout().find("score mate -1 "), std::string::npos);
-  engine.pvScore[0] = 32635;
+  engine.lines.pvScore[0] = 32635;
   testing::internal::CaptureStdout();
   PrintPvLines(&engine);
   EXPECT_NE(testing::internal::GetCapturedStdout().find("score cp 32635 "), std::string::npos);
 
   // Never more lines than root moves.
-  engine.multiPv = 3;
-  engine.rootMoveCount = 1;
+  engine.options.multiPv = 3;
+  engine.root.rootMoveCount = 1;
   testing::internal::CaptureStdout();
   PrintPvLines(&engine);
   std::string one = testing::internal::GetCapturedStdout();
@@ -89,79 +89,79 @@ TEST_F(SearchIoTest, PvLinesWithCentipawnAndMateScores) {
 }
 
 TEST_F(SearchIoTest, ClockRules) {
-  engine.searchState = 1;
-  engine.maximumTime = 1000;
-  engine.allocatedTime = 400;
+  engine.searchState = SearchOnClock;
+  engine.budget.maximumTime = 1000;
+  engine.budget.allocatedTime = 400;
   // The hard limit ends even the first iteration.
-  engine.iterationDepth = 1;
+  engine.root.iterationDepth = 1;
   StartedAgo(900);
   PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, 1);
+  EXPECT_EQ(engine.searchState, SearchOnClock);
   StartedAgo(1000);
   PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, 0);
+  EXPECT_EQ(engine.searchState, SearchStopped);
 
   // The soft limit needs a later root move, no score drop and no re-search.
-  engine.searchState = 1;
-  engine.iterationDepth = 4;
+  engine.searchState = SearchOnClock;
+  engine.root.iterationDepth = 4;
   StartedAgo(500);
   PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, 1);
-  engine.laterRootMove = 1;
-  engine.scoreDropped = 1;
+  EXPECT_EQ(engine.searchState, SearchOnClock);
+  engine.root.laterRootMove = 1;
+  engine.root.scoreDropped = 1;
   PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, 1);
-  engine.scoreDropped = 0;
-  engine.rootResearch = 1;
+  EXPECT_EQ(engine.searchState, SearchOnClock);
+  engine.root.scoreDropped = 0;
+  engine.root.rootResearch = 1;
   PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, 1);
-  engine.rootResearch = 0;
-  engine.extraTime = 200;
+  EXPECT_EQ(engine.searchState, SearchOnClock);
+  engine.root.rootResearch = 0;
+  engine.budget.extraTime = 200;
   PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, 1);
-  engine.extraTime = 0;
+  EXPECT_EQ(engine.searchState, SearchOnClock);
+  engine.budget.extraTime = 0;
   PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, 0);
+  EXPECT_EQ(engine.searchState, SearchStopped);
 }
 
 TEST_F(SearchIoTest, FixedLimitRules) {
   // Move time and node limits end the first iteration too.
-  engine.searchState = 3;
-  engine.moveTime = 300;
-  engine.iterationDepth = 1;
+  engine.searchState = SearchToLimit;
+  engine.budget.moveTime = 300;
+  engine.root.iterationDepth = 1;
   StartedAgo(250);
   PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, 3);
+  EXPECT_EQ(engine.searchState, SearchToLimit);
   StartedAgo(300);
   PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, 0);
+  EXPECT_EQ(engine.searchState, SearchStopped);
 
-  engine.searchState = 3;
-  engine.moveTime = 0;
-  engine.nodeLimit = 1000;
-  engine.nodes = 1000;
+  engine.searchState = SearchToLimit;
+  engine.budget.moveTime = 0;
+  engine.budget.nodeLimit = 1000;
+  engine.progress.nodes = 1000;
   PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, 0);
+  EXPECT_EQ(engine.searchState, SearchStopped);
 
   // Short of the limit, the next check is moved onto the node that reaches it.
-  engine.searchState = 3;
-  engine.nodeLimit = 5000;
-  engine.nodes = 4200;
-  engine.pollCountdown = 1000;
+  engine.searchState = SearchToLimit;
+  engine.budget.nodeLimit = 5000;
+  engine.progress.nodes = 4200;
+  engine.progress.pollCountdown = 1000;
   PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, 3);
-  EXPECT_EQ(engine.pollCountdown, 799);
-  engine.nodes = 1000;
-  engine.pollCountdown = 1000;
+  EXPECT_EQ(engine.searchState, SearchToLimit);
+  EXPECT_EQ(engine.progress.pollCountdown, 799);
+  engine.progress.nodes = 1000;
+  engine.progress.pollCountdown = 1000;
   PeriodicCheck(&engine);
-  EXPECT_EQ(engine.pollCountdown, 1000);
+  EXPECT_EQ(engine.progress.pollCountdown, 1000);
 }
 
 TEST_F(SearchIoTest, PeriodicInfoLineAtMostOncePerSecond) {
-  engine.searchState = 3;
-  engine.infoEnabled = 1;
-  engine.iterationDepth = 5;
-  engine.nodes = 2000000;
+  engine.searchState = SearchToLimit;
+  engine.progress.infoEnabled = 1;
+  engine.root.iterationDepth = 5;
+  engine.progress.nodes = 2000000;
   static TTEntry entries[4096];
   engine.tt.entries = entries;
   engine.tt.entryCount = 4096;

@@ -19,11 +19,11 @@ Budget Allocate(int side, i32 wtime, i32 btime, i32 winc, i32 binc, i32 movestog
   std::memset(&engine, 0, sizeof engine);
   std::memset(&pos, 0, sizeof pos);
   pos.side = u8(side);
-  engine.rateOfPlay = rate;
-  engine.moveOverhead = overhead;
-  engine.pollCountdown = 10000;
+  engine.options.rateOfPlay = rate;
+  engine.options.moveOverhead = overhead;
+  engine.progress.pollCountdown = 10000;
   AllocateTime(&engine, &pos, wtime, btime, winc, binc, movestogo, ponder);
-  return {engine.allocatedTime, engine.maximumTime, engine.pollCountdown};
+  return {engine.budget.allocatedTime, engine.budget.maximumTime, engine.progress.pollCountdown};
 }
 
 TEST(AllocateTime, SuddenDeathAtNormalRate) {

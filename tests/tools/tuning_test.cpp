@@ -16,6 +16,7 @@
 
 #include "board/board.h"
 #include "base/output.h"
+#include "engine/engine.h"
 #include "engine/parameters.h"
 #include "search/state.h"
 #include "eval/eval.h"
@@ -244,18 +245,12 @@ TEST(TuningRanges, ShippedNumbersAreInsideAndProjectionKeepsKingSafetyUnsigned) 
 class TuningEngine : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    pawns = new PawnHashTable;
-    CreatePawnTable(pawns);
-    engine = new EngineState;
-    ASSERT_TRUE(ConstructEngine(engine, nullptr));
-    engine->pawnTable = pawns;
-    BuildTables(engine);
-    engine->ignoreInput = 1;
+    engine = NewEngine(BuiltInParameters, DefaultHashMb);
+    ASSERT_NE(engine, nullptr);
+    engine->session.ignoreInput = 1;
   }
   static void TearDownTestSuite() {
-    DestroyEngine(engine);
-    delete engine;
-    delete pawns;
+    FreeEngine(engine);
   }
   void SetUp() override {
     SetOutputMuted(true);
@@ -267,10 +262,8 @@ class TuningEngine : public ::testing::Test {
     SetOutputMuted(false);
   }
 
-  static PawnHashTable* pawns;
   static EngineState* engine;
 };
-PawnHashTable* TuningEngine::pawns = nullptr;
 EngineState* TuningEngine::engine = nullptr;
 
 TEST_F(TuningEngine, ChangedNumbersNeverReadAStaleCacheOrPieceSquareSum) {
@@ -329,10 +322,10 @@ TEST_F(TuningEngine, APassScoresEveryPositionWithTheFullWindow) {
     std::memset(&ply, 0, sizeof ply);
     ply.lazyLow = -InfiniteScore;
     ply.lazyHigh = InfiniteScore;
-    EXPECT_EQ(scores[size_t(n)], Sign[pos->side] * Evaluate(pos.get(), &ply, engine->weights, pawns)) << n;
+    EXPECT_EQ(scores[size_t(n)], Sign[pos->side] * Evaluate(pos.get(), &ply, engine->weights, engine->pawnTable)) << n;
     ply.lazyLow = -1;
     ply.lazyHigh = 1;
-    Evaluate(pos.get(), &ply, engine->weights, pawns);
+    Evaluate(pos.get(), &ply, engine->weights, engine->pawnTable);
     EXPECT_EQ(ply.lazy, 1) << n;  // the narrow window would have exited early
   }
   // One win scored 0 and two scored at s: (0.5^2 + (E(s) - 1)^2 + ...) / 3.
@@ -396,12 +389,12 @@ TEST_F(TuningEngine, SelfPlayKeepsOnlyQuietPositionsAndRepeatsItself) {
           continue;
         UndoRecord undo;
         MakeMove(check.get(), m, &undo);
-        engine->searchState = 3;
-        engine->nodeLimit = 0;
+        engine->searchState = SearchToLimit;
+        engine->budget.nodeLimit = 0;
         PlyRecord* child = &engine->plies[1];
         child->lazyLow = i16(-InfiniteScore);
         child->lazyHigh = i16(InfiniteScore);
-        Evaluate(check.get(), child, engine->weights, pawns);
+        Evaluate(check.get(), child, engine->weights, engine->pawnTable);
         const i32 v = -Quiesce(engine, check.get(), -InfiniteScore, InfiniteScore, 0.0f, 1);
         UnmakeMove(check.get(), m, &undo);
         EXPECT_LE(v, stand) << kept_position.fen << " " << MoveToText(m).text;

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "search/state.h"
 #include "eval/eval.h"
 #include "search/search.h"
+#include "search/state.h"
 #include "tools/tuning/tuning.h"
 
 namespace tuning {
@@ -51,7 +51,7 @@ i32 SearchMove(EngineState* engine, Position* pos, const SelfPlayOptions& option
   *best = root->pvCount > 0 ? root->pv[0] : limits.searchmoves.move[0];
   // A search cut by its node limit before the iteration scored a move keeps
   // the last completed iteration's score.
-  return engine->pvScore[0] != -InfiniteScore ? engine->pvScore[0] : engine->lastScore;
+  return engine->lines.pvScore[0] != -InfiniteScore ? engine->lines.pvScore[0] : engine->root.lastScore;
 }
 
 // Kings with at most one minor piece between them cannot mate.
@@ -88,10 +88,10 @@ bool SetUpOpening(const SelfPlayOptions& options, Rng* rng, Position* pos) {
 
 bool IsQuietPosition(EngineState* engine, Position* pos, i32* staticScore) {
   // Nothing of an earlier search may stop this one.
-  engine->searchState = 3;
-  engine->nodeLimit = 0;
-  engine->moveTime = 0;
-  engine->pollCountdown = engine->pollInterval = 1 << 30;
+  engine->searchState = SearchToLimit;
+  engine->budget.nodeLimit = 0;
+  engine->budget.moveTime = 0;
+  engine->progress.pollCountdown = engine->progress.pollInterval = 1 << 30;
   PlyRecord* root = &engine->plies[0];
   root->lazyLow = i16(-InfiniteScore);
   root->lazyHigh = i16(InfiniteScore);

@@ -108,7 +108,8 @@ bool ScanNumberTokens(const std::string& text, std::vector<NumberToken>* tokens,
     const size_t start = list->start[k], n = list->length[k];
     const std::string written = text.substr(start, n);
     if (n == 0 || written.find_first_of("eExXnN") != std::string::npos) {
-      *error = "number " + std::to_string(k + 1) + " (\"" + text.substr(start, 12) + "\") cannot be rewritten in place";
+      *error = "number " + std::to_string(k + 1) + " (\"" + text.substr(start, 12) +
+               "\") cannot be rewritten in place";
       return false;
     }
     NumberToken token{start, n, list->values[k], 0};
