@@ -37,12 +37,12 @@ void UpdateStatistics(EngineState* engine, PlyRecord* node, const Position* pos,
     int i = HistoryIndex(pos->side, bestMove);
     engine->stats.historyGood[i] += 1;
     engine->stats.historyScore[i] += i32(depth * depth);
-    if (engine->stats.historyScore[i] >= 32000)
+    if (engine->stats.historyScore[i] >= HistoryHalvingLimit)
       for (i32& e : engine->stats.historyScore) e = (e + 1) / 2;
   }
   for (int k = 0; k + 1 < triedCount; ++k) {
     int j = HistoryIndex(pos->side, tried[k]);
-    if (++engine->stats.historyBad[j] >= 32000) {
+    if (++engine->stats.historyBad[j] >= HistoryHalvingLimit) {
       engine->stats.historyGood[j] = (engine->stats.historyGood[j] + 1) / 2;
       engine->stats.historyBad[j] = (engine->stats.historyBad[j] + 1) / 2;
     }
@@ -51,11 +51,18 @@ void UpdateStatistics(EngineState* engine, PlyRecord* node, const Position* pos,
 
 }  // namespace
 
+// One node of the principal-variation search. A node never evaluates itself:
+// its parent evaluated it right after making the move (the make-and-evaluate
+// step below), so on entry the node's record already holds its static score,
+// its checkers and pins, and the threats the pruning rules compare between
+// parent and child.
 i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, int ply, int nullAllowed) {
   PlyRecord* node = &engine->plies[ply];
   MovePicker* picker = &node->picker;
+  const SearchParams& params = engine->params;
 
-  // 1. Node set-up.
+  // Node set-up: a window wider than one point marks a PV node, whose score
+  // must be exact.
   const bool pvNode = beta - alpha > 1;
   const i32 origAlpha = alpha;
   i32 best = -InfiniteScore;
@@ -63,25 +70,34 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
   node->pvCount = 0;
   ResetPicker(picker);
 
-  // 2. Horizon.
-  if (depth <= 0.0f) return Quiesce(engine, pos, alpha, beta, engine->params.qsCheckDepth[pvNode], ply);
+  // Horizon: from here only captures (and a few checks) are searched, until
+  // the position is quiet enough for its static score to stand.
+  if (depth <= 0.0f) return Quiesce(engine, pos, alpha, beta, params.qsCheckDepth[pvNode], ply);
 
-  // 3-6. Stop, fifty-move rule, repetition, ply limit.
+  // Early returns: an abandoned search unwinds with no score; a draw by the
+  // fifty-move rule or by a repetition needs no search (one repetition is
+  // enough: whatever was good here the first time is good again, so the
+  // opponent can repeat); the last ply record takes the static score.
   if (engine->searchState == SearchStopped) return 0;
   if (IsDrawByRule(pos)) return DrawScore;
   if (ply >= MaxPly - 1) return node->eval;
 
-  // 7. Count the node; poll now and then.
+  // Count the node; every few thousand nodes the input and the limits are
+  // looked at, which may stop the search.
   if (ply > engine->progress.selDepth) engine->progress.selDepth = ply;
   CountNode(engine);
 
-  // 8. Mate-distance bounds.
+  // Mate-distance bounds: no line from here can mate faster than the next
+  // ply or be mated before the one after, so the window shrinks to what is
+  // still possible and may close at once.
   i32 cut;
   if (MateDistanceCut(pos, node, ply, &alpha, &beta, &cut)) return cut;
 
-  // 9-10. Transposition table: the first move to try and, at non-PV nodes, cut-offs.
+  // Transposition table: the move found best at the last visit is tried
+  // first; at non-PV nodes a bound from a search at least this deep that lies
+  // outside the window ends the node.
   node->hashMove = NoMove;
-  if (depth >= engine->params.ttMinDepth) {
+  if (depth >= params.ttMinDepth) {
     if (const TTEntry* entry = Probe(&engine->tt, pos->key)) {
       node->hashMove = EntryMove(entry);
       if (!pvNode && f32(entry->depth) >= depth) {
@@ -92,25 +108,32 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     }
   }
 
-  // 11. The static score and check state the parent's evaluation left here.
+  // The static score and check state the parent's evaluation left here.
   const i32 eval = node->eval;
   const bool inCheck = node->checkCount != 0;
   PlyRecord* child = &engine->plies[ply + 1];
 
   bool nullFailedLow = false;
   if (pvNode) {
-    // 13. Internal iterative deepening when the table offers no move.
-    if (node->hashMove == NoMove && depth >= engine->params.iidMinDepth) {
-      f32 reduced = depth - engine->params.iidReduction;
-      f32 halved = f32(double(depth) * 0.5);
+    // Internal iterative deepening: a PV node without a table move searches
+    // itself shallower first, so that its first move is a good one (the move
+    // order of a PV node decides the size of the whole tree below it).
+    if (node->hashMove == NoMove && depth >= params.iidMinDepth) {
+      f32 reduced = depth - params.iidReduction;
+      f32 halved = f32(double(depth) * IidDepthShare);
       i32 v = Search(engine, pos, alpha, beta, reduced < halved ? reduced : halved, ply, 0);
       if (v >= MateBound || v <= -MateBound) return v;
       node->hashMove = node->pv[0];
     }
   } else {
-    // 12. Null move with a verification search at larger depths.
-    if (nullAllowed && depth >= engine->params.nullMinDepth && !inCheck && HasPieces(pos, pos->side)) {
-      const f32 R = engine->params.nullReduction;
+    // Null move: let the opponent move twice. If a shallower search still
+    // fails high, a real move would too, since the right to move is worth
+    // something, except in zugzwang: hence no null move with only king and
+    // pawns. Deep nodes try it only when the static score is already at beta.
+    // At larger depths a verification search follows a fail-high; it leaves
+    // its table entries and statistics, and its score is not used.
+    if (nullAllowed && depth >= params.nullMinDepth && !inCheck && HasPieces(pos, pos->side)) {
+      const f32 R = params.nullReduction;
       if (!(double(R) < double(depth) - 1.0 && eval < beta)) {
         UndoRecord undo;
         MakeNullMove(pos, &undo);
@@ -119,21 +142,24 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
         i32 v = -Search(engine, pos, -beta, -beta + 1, f32(double(depth) - 1.0 - double(R)), ply + 1, 0);
         UnmakeNullMove(pos, &undo);
         if (v >= beta) {
-          if (double(depth) - 1.0 >= double(engine->params.verifyReduction))
-            Search(engine, pos, alpha, beta, depth - engine->params.verifyReduction, ply, 0);
+          if (double(depth) - 1.0 >= double(params.verifyReduction))
+            Search(engine, pos, alpha, beta, depth - params.verifyReduction, ply, 0);
           return beta;
         }
         nullFailedLow = true;
       }
     }
-    // 14. Razoring, for nodes without a null-move result.
-    if (!nullFailedLow && depth <= engine->params.razorMaxDepth && eval + engine->params.razorMargin < beta) {
+    // Razoring: a shallow node far below beta, with no null-move result to
+    // go on, is settled by a quiescence search when that confirms the fail-low.
+    if (!nullFailedLow && depth <= params.razorMaxDepth && eval + params.razorMargin < beta) {
       i32 v = Quiesce(engine, pos, beta - 1, beta, 0.0f, ply);
       if (v < beta) return v;
     }
   }
 
-  // 15. Move loop set-up.
+  // Move loop set-up: the picker hands out the table move, the mate killer,
+  // the captures, the killers and the quiet moves in that order (or only the
+  // evasions in check), generating each stage only when it is reached.
   picker->checkers = node->checkers;
   picker->pinData[0] = node->pinData[0];
   picker->pinData[1] = node->pinData[1];
@@ -148,15 +174,14 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
   i32 lastScore = 0;
   const int us = pos->side;
 
-  // 16. The moves.
   for (Move m = NextMove(picker, pos, engine->stats.historyScore); m >= 2;
        m = NextMove(picker, pos, engine->stats.historyScore)) {
-    // 16.1
+    // Every picked move counts, pruned or not: the late-move rules go by it.
     ++moveCount;
     if (triedCount < MaxTried) tried[triedCount++] = m;
     node->currentMove = m;
 
-    // 16.2 Depth of the child before any reduction.
+    // The child's depth: one ply less, plus the first extension that applies.
     f32 newDepth = NewDepth(engine, pos, depth, ply, m, pvNode, inCheck, picker);
     const bool extended = double(newDepth) > double(depth) - 1.0;
     const bool quiet = !IsTactical(m);
@@ -165,34 +190,44 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     // Only pawn moves can be passed-pawn pushes; ask only when a rule needs it.
     const bool passed = MovePiece(m) == Pawn && quiet && IsPassedPawnPush(pos, m);
 
-    // 16.3 Futility pruning.
+    // Futility pruning: a quiet move cannot lift a static score this far
+    // below alpha within the remaining depth; it is not even made.
     if (!pvNode && !extended && depth >= 1.0f && quiet) {
-      i32 futility = i32(std::trunc(double(std::log(depth)) * 140.0 + 100.0)) + eval;
+      i32 futility =
+          i32(std::trunc(double(std::log(depth)) * FutilityMarginLogScale + FutilityMarginBase)) + eval;
       if (futility <= alpha) {
         if (futility > best) best = futility;
         continue;
       }
     }
 
-    // 16.4 Late-move pruning, or a mark for the threat test.
+    // Late-move pruning: late quiet moves whose history says they rarely cut
+    // off are not tried at all, or (not quite so late) only when they create
+    // a threat, which the threat test below sees once the move is made.
     bool marked = false;
-    if (f32(moveCount) >= std::max(2.0f * depth, 2.0f) && !pvNode && !inCheck && !extended && !castle &&
-        quiet && !passed &&
+    if (f32(moveCount) >= std::max(LateMoveMarkPerPly * depth, LateMoveMarkMinimum) && !pvNode && !inCheck &&
+        !extended && !castle && quiet && !passed &&
         i64(engine->stats.historyGood[index]) * i64(depth) < i64(engine->stats.historyBad[index])) {
-      if (f32(moveCount) >= 2.0f * depth + 3.0f) continue;
+      if (f32(moveCount) >= LateMoveMarkPerPly * depth + LateMovePruneExtra) continue;
       marked = true;
     }
 
-    // 16.5 Late-move reduction of quiet moves.
+    // Late-move reduction: quiet moves late in the order (never the table
+    // move, killers or captures) are searched shallower first, and again at
+    // full depth only when they beat alpha.
     bool reduced = false;
-    if (depth >= engine->params.lmrMinDepth && moveCount >= engine->params.lmrMinMoves[pvNode] &&
+    if (depth >= params.lmrMinDepth && moveCount >= params.lmrMinMoves[pvNode] &&
         picker->stage == StageQuiets && !extended && !castle && !passed &&
-        i64(engine->stats.historyGood[index]) * 30 / 100 < i64(engine->stats.historyBad[index])) {
-      newDepth -= engine->params.lmrReduction;
+        i64(engine->stats.historyGood[index]) * LmrHistoryPercent / 100 <
+            i64(engine->stats.historyBad[index])) {
+      newDepth -= params.lmrReduction;
       reduced = true;
     }
 
-    // 16.6 Make the move and evaluate the child.
+    // Make the move and evaluate the child here, in the parent: the rules
+    // below compare the two records, and the child finds its static score
+    // ready when it is searched. The lazy window lets the evaluation stop
+    // early once the score is far outside this node's window.
     const u64 moverPieces = pos->occupied & ~pos->pieces[Pawn];
     UndoRecord undo;
     MakeMove(pos, m, &undo);
@@ -203,31 +238,40 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     const int threatGain = (child->threatBalance - node->threatBalance) * s;
 
     bool skip = false;
-    // 16.7 A marked move is kept only when it creates a new threat.
+    // A late move marked above is kept only when it creates a new threat.
     if (marked && CreatesNoNewThreat(node, child, us)) skip = true;
-    // 16.8 Late futility against the static score after the move.
-    if (!skip && !pvNode && !inCheck && !extended && depth <= 4.0f && quiet &&
-        f32(moveCount) >= depth + 2.0f && !passed) {
+    // Late futility: at shallow depth a late quiet move whose static score
+    // after the move stays clearly below the best score so far is not searched.
+    if (!skip && !pvNode && !inCheck && !extended && depth <= LateFutilityMaxDepth && quiet &&
+        f32(moveCount) >= depth + LateFutilityMinMovesOverDepth && !passed) {
       i32 v = best + child->eval;
       int piece = MovePiece(m);
-      i32 margin = piece == King ? 90 : piece == Pawn ? 150 : 110;
+      i32 margin = piece == King   ? LateFutilityKingMargin
+                   : piece == Pawn ? LateFutilityPawnMargin
+                                   : LateFutilityPieceMargin;
       if (v >= margin) skip = true;
     }
-    // 16.9 Threat pruning: quiet moves that hand the opponent threats.
-    if (!skip && !pvNode && !inCheck && !extended && depth <= 3.0f && quiet && f32(moveCount) >= depth &&
-        node->lazy == 0 && child->lazy == 0 && !passed) {
+    // Threat pruning: at shallow depth a late quiet move that hands the
+    // opponent a new threat is not searched (both evaluations must have run
+    // to the end, or the threat counts are missing).
+    if (!skip && !pvNode && !inCheck && !extended && depth <= ThreatPruneMaxDepth && quiet &&
+        f32(moveCount) >= depth && node->lazy == 0 && child->lazy == 0 && !passed) {
       if (pieceThreatGain < 0)
         skip = true;
-      else if (threatGain < 0 && depth <= 2.0f && (node->threats[us ^ 1] & moverPieces) == 0)
+      else if (threatGain < 0 && depth <= ThreatPrunePawnMaxDepth &&
+               (node->threats[us ^ 1] & moverPieces) == 0)
         skip = true;
     }
-    // 16.10
+    // A move pruned after it was made is taken back unsearched.
     if (skip) {
       UnmakeMove(pos, m, &undo);
       continue;
     }
 
-    // 16.11 Principal-variation search with re-searches.
+    // Principal-variation search: the first move of a PV node gets the full
+    // window, later ones a null window that only proves them worse, searched
+    // again with the full window when they are not; a reduced move that
+    // beats alpha is searched again at its full depth.
     i32 v;
     if (pvNode && moveCount <= 1) {
       v = -Search(engine, pos, -beta, -alpha, newDepth, ply + 1, 1);
@@ -238,10 +282,11 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
       v = -Search(engine, pos, -beta, -alpha, newDepth, ply + 1, 1);
     }
     if (reduced && v > alpha)
-      v = -Search(engine, pos, -beta, -alpha, newDepth + engine->params.lmrReduction, ply + 1, 1);
+      v = -Search(engine, pos, -beta, -alpha, newDepth + params.lmrReduction, ply + 1, 1);
     lastScore = v;
 
-    // 16.12-13
+    // Take the move back; a better score takes the principal variation, and
+    // one at beta ends the node (a cut-off).
     UnmakeMove(pos, m, &undo);
     if (v > best) {
       best = v;
@@ -254,11 +299,13 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     }
   }
 
-  // 17. Abandoned search, mate and stalemate.
+  // An abandoned search stores nothing. No move at all is mate or stalemate
+  // (moves pruned in the loop still count as moves).
   if (engine->searchState == SearchStopped) return 0;
   if (moveCount == 0) return inCheck ? ply - MateValue : DrawScore;
 
-  // 18. Statistics and the bound of the result.
+  // A cut-off teaches the move order (killers, history); the result is a
+  // lower bound after a cut-off, exact when it raised alpha, else an upper bound.
   u32 bound;
   if (best >= beta) {
     UpdateStatistics(engine, node, pos, bestMove, depth, lastScore, tried, triedCount);
@@ -267,13 +314,13 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     bound = best <= origAlpha ? BoundUpper : BoundExact;
   }
 
-  // 19. Store the result. When every move was pruned unscored, the node has
-  // only shown that it fails low at alpha; -InfiniteScore is no score, and
-  // stored as a bound it would cut later nodes off with a value outside every
-  // window.
-  if (depth >= engine->params.ttMinDepth)
+  // Store the result for later visits. When every move was pruned unscored,
+  // the node has only shown that it fails low at alpha; -InfiniteScore is no
+  // score, and stored as a bound it would cut later nodes off with a value
+  // outside every window.
+  if (depth >= params.ttMinDepth)
     Store(&engine->tt, pos->key, bestMove, best == -InfiniteScore ? origAlpha : best, depth, bound);
 
-  // 20. Fail hard: the window's lower edge as raised.
+  // Fail hard: the window's lower edge as raised, the cut-off score after a cut-off.
   return alpha;
 }

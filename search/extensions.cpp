@@ -133,7 +133,8 @@ f32 NewDepth(const EngineState* engine, const Position* pos, f32 depth, int ply,
   if (inCheck && picker->evasionCount == 1) return next + engine->params.extSingleReply[pv];
 
   if (GivesCheck(pos, move, picker->discOrth, picker->discDiag)) {
-    if (!pvNode && StaticExchange(pos, move) < -100) return next + engine->params.extCheckLosing;
+    if (!pvNode && StaticExchange(pos, move) < LosingCheckExchange)
+      return next + engine->params.extCheckLosing;
     return next + engine->params.extCheck;
   }
 

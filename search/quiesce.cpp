@@ -24,12 +24,14 @@ i32 Quiesce(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 qdepth,
   PlyRecord* node = &engine->plies[ply];
   MovePicker* picker = &node->picker;
 
-  // 1-2. Every call counts as a node and may poll.
+  // Every call counts as a node and may poll (the parent evaluated this node
+  // already, as in the main search).
   node->pvCount = 0;
   CountNode(engine);
   ResetPicker(picker);
 
-  // 3-5. Stop, draws, ply limit.
+  // An abandoned search unwinds; draws by rule need no search; the last ply
+  // record takes the static score.
   if (engine->searchState == SearchStopped) return 0;
   if (IsDrawByRule(pos)) return DrawScore;
   if (ply >= MaxPly - 1) return node->eval;
@@ -39,11 +41,14 @@ i32 Quiesce(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 qdepth,
   picker->pinData[0] = node->pinData[0];
   picker->pinData[1] = node->pinData[1];
 
-  // 7. Mate-distance bounds.
+  // Mate-distance bounds, as in the main search.
   i32 cut;
   if (MateDistanceCut(pos, node, ply, &alpha, &beta, &cut)) return cut;
 
-  // 8. Stand pat, or search every evasion when in check.
+  // Stand pat: the side to move need not capture, so the static score is a
+  // lower bound; captures of pieces too small to lift it to alpha are left
+  // out (delta pruning). In check there is no standing pat: every evasion is
+  // searched, one ply deeper in checks.
   bool inCheck = node->checkCount != 0;
   i32 eval = node->eval;
   i32 best;
@@ -52,13 +57,14 @@ i32 Quiesce(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 qdepth,
     if (eval > alpha) alpha = eval;
     best = eval;
     i32 delta = alpha - eval;
-    if (delta >= engine->params.deltaMargin[0]) {
+    const i32* margin = engine->params.deltaMargin;
+    if (delta >= margin[0]) {
       picker->victimMask &= ~(pos->pieces[Pawn] & DeltaPawnRanks[pos->side]);
-      if (delta >= engine->params.deltaMargin[1]) {
+      if (delta >= margin[1]) {
         picker->victimMask &= ~(pos->pieces[Knight] | pos->pieces[Bishop]);
-        if (delta >= engine->params.deltaMargin[2]) {
+        if (delta >= margin[2]) {
           picker->victimMask &= ~pos->pieces[Rook];
-          if (delta >= engine->params.deltaMargin[3]) picker->victimMask &= ~pos->pieces[Queen];
+          if (delta >= margin[3]) picker->victimMask &= ~pos->pieces[Queen];
         }
       }
     }
@@ -67,7 +73,8 @@ i32 Quiesce(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 qdepth,
     qdepth = qdepth + engine->params.qsCheckExtension;
   }
 
-  // 9-10. Stages: captures, quiet checks while the check depth lasts; evasions in check.
+  // The moves: captures, then quiet checks while the check depth lasts (they
+  // find mates and forks the captures miss); only evasions in check.
   bool checks = qdepth >= 1.0f && !inCheck;
   if (inCheck) {
     picker->stages = StageBit(StageEvasions);
@@ -76,11 +83,12 @@ i32 Quiesce(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 qdepth,
     picker->stages = StageBit(StageCaptures) | (checks ? StageBit(StageQuietChecks) : 0);
   }
 
-  // 11. No move: mated in check, otherwise the stand-pat result.
+  // No move: mated in check, otherwise the stand-pat result.
   Move m = NextQuiescenceMove(picker, pos, engine->stats.historyScore);
   if (m < 2) return inCheck ? ply - MateValue : alpha;
 
-  // 12. Search the moves; fail hard after a searched move.
+  // Search the moves, each child evaluated here before it is searched; fail
+  // hard: beta on a cut-off, otherwise the window's lower edge as raised.
   f32 childDepth = DepthMinusOne(qdepth);
   PlyRecord* child = &engine->plies[ply + 1];
   do {

@@ -15,6 +15,13 @@ namespace {
 constexpr i32 IterationKeyStep = 2 * InfiniteScore;
 // The deepest iteration: its children still fit in the ply records.
 constexpr int MaxIteration = MaxPly - 1;
+// Nodes between two looks at the input and the clock; fewer under a node limit.
+constexpr i32 PollInterval = 10000;
+constexpr i32 NodeLimitPollInterval = 1000;
+// Progress lines start with this iteration; "currmove" lines once a search
+// has run this long.
+constexpr int InfoFromIteration = 3;
+constexpr i32 CurrMoveAfterMs = 512;
 
 void ClearStatistics(EngineState* engine) {
   for (int i = 0; i < 768; ++i)
@@ -81,7 +88,7 @@ void ReportScore(EngineState* engine, int iteration, int completed) {
 }  // namespace
 
 bool AspirationAllowed(const EngineState* engine) {
-  return engine->root.iterationDepth >= 6 && engine->options.multiPv == 1;
+  return engine->root.iterationDepth >= AspirationMinIteration && engine->options.multiPv == 1;
 }
 
 bool RecordRootResult(EngineState* engine, i32 score, Move move) {
@@ -121,7 +128,8 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
   PlyRecord* root = &engine->plies[0];
   MoveList* rootMoves = &limits->searchmoves;
 
-  // Preparation.
+  // Preparation: fresh statistics, a new table generation, the limits of the
+  // "go", the time budget, the root moves and the root's own evaluation.
   u32 now = TickCount();
   engine->progress.lastInfoTick = engine->progress.lastTick = engine->progress.startTick = now;
   ClearStatistics(engine);
@@ -136,9 +144,12 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
   engine->budget.maxDepth = i32(maxDepth > MaxIteration ? MaxIteration : maxDepth);
   engine->budget.nodeLimit = limits->nodes > 0 ? limits->nodes : 0;
   engine->budget.moveTime = limits->movetime > 0 ? limits->movetime : 0;
+  // A node limit is checked often enough to stop close to it.
   engine->progress.pollInterval = engine->progress.pollCountdown =
-      engine->budget.nodeLimit != 0 ? (engine->budget.nodeLimit < 1000 ? engine->budget.nodeLimit : 1000)
-                                    : 10000;
+      engine->budget.nodeLimit != 0
+          ? (engine->budget.nodeLimit < NodeLimitPollInterval ? engine->budget.nodeLimit
+                                                              : NodeLimitPollInterval)
+          : PollInterval;
   engine->progress.infoEnabled = 0;
   engine->progress.nodes = 0;
   engine->root.mateDepthSum = 0;
@@ -170,7 +181,7 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
   bool scorePrinted = false;
   while (engine->root.iterationDepth <= engine->budget.maxDepth) {
     const int iteration = engine->root.iterationDepth;
-    // 1. Fresh multi-PV store and a full window.
+    // Each iteration starts with an empty multi-PV store and a full window.
     engine->budget.extraTime = 0;
     for (int k = 0; k < MaxMultiPv; ++k) {
       engine->lines.pvSlot[k] = k;
@@ -178,24 +189,27 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
     }
     i32 alpha = -InfiniteScore, beta = InfiniteScore;
 
-    // 2-3. Order by the latest scores; the easy move needs a clear margin at iteration 2.
+    // The moves in the order of their latest scores. A move far ahead of the
+    // second at iteration 2 is the easy move while it stays best.
     SortRootMoves(rootMoves);
     if (iteration == 2)
-      easyMove =
-          (rootMoves->count >= 2 && rootMoves->score[0] - rootMoves->score[1] >= 150) ? root->pv[0] : NoMove;
+      easyMove = (rootMoves->count >= 2 && rootMoves->score[0] - rootMoves->score[1] >= EasyMoveMargin)
+                     ? root->pv[0]
+                     : NoMove;
     else if (iteration > 2 && easyMove != root->pv[0])
       easyMove = NoMove;
 
-    // 4. Aspiration half-width.
+    // Aspiration window: the score is expected near the last one, and a
+    // narrow window searches fewer nodes; the wider, the more it moved.
     i64 delta = InfiniteScore;
     if (AspirationAllowed(engine)) {
       i64 swing = i64(engine->root.lastScore) - engine->root.previousScore;
-      delta = 3 * (swing < 0 ? -swing : swing);
-      if (delta < 25) delta = 25;
+      delta = AspirationSwingFactor * (swing < 0 ? -swing : swing);
+      if (delta < AspirationMinDelta) delta = AspirationMinDelta;
     }
 
-    // 5. Progress lines.
-    if (iteration >= 3) engine->progress.infoEnabled = 1;
+    // Progress lines, from the iteration on which a GUI may want them.
+    if (iteration >= InfoFromIteration) engine->progress.infoEnabled = 1;
     if (engine->progress.infoEnabled) {
       Print("info depth %d\n", iteration);
       Print("info seldepth %d\n", engine->progress.selDepth);
@@ -203,7 +217,8 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
       Print("info time %d\n", Elapsed(engine));
     }
 
-    // 6. Every root move.
+    // Every root move, each evaluated here before it is searched, as in the
+    // nodes below. Checks and critical moves are searched a ply deeper.
     for (int i = 0; i < engine->root.rootMoveCount; ++i) {
       Move m = rootMoves->move[i];
       int ext = GivesCheckByMaking(pos, m) || IsCriticalMove(pos, m) ? 1 : 0;
@@ -214,7 +229,7 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
       root->currentMove = m;
       SetLazyWindow(&engine->plies[1], alpha, beta);
       Evaluate(pos, &engine->plies[1], engine->weights, engine->pawnTable);
-      if (Elapsed(engine) > 512 && engine->progress.infoEnabled)
+      if (Elapsed(engine) > CurrMoveAfterMs && engine->progress.infoEnabled)
         Print("info currmove %s currmovenumber %d\n", MoveToText(m).text, i + 1);
       engine->root.rootResearch = 0;
       engine->root.laterRootMove = 0;
@@ -271,7 +286,7 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
         alpha = engine->lines.pvScore[engine->options.multiPv - 1];
       else if (v > alpha)
         alpha = v;
-      if (iteration > 3) PollInput(engine);
+      if (iteration > TimeRulesAfterIteration) PollInput(engine);
       if (engine->searchState == SearchStopped) {
         stopped = true;
         break;
@@ -279,7 +294,8 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
     }
     if (stopped) break;
 
-    // 7-9. Mate bookkeeping, the PV into the table, the scores.
+    // The iteration is complete: its mate score counts towards stopping, its
+    // principal variation goes into the table to be tried first next time.
     if (engine->lines.pvScore[0] >= MateBound || engine->lines.pvScore[0] <= -MateBound)
       engine->root.mateDepthSum += iteration;
     StorePvInTable(engine, pos);
@@ -287,12 +303,14 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
     engine->root.lastScore = engine->lines.pvScore[0];
     completed = iteration;
 
-    // 10. More time when the best move is unstable or the score dropped.
-    if (iteration > 3) {
-      i64 extra = i64(engine->root.bestMoveChanges[iteration]) * engine->budget.allocatedTime * 30 / 100;
-      if (engine->root.lastScore + 36 < engine->root.previousScore) {
+    // More time when the best move is unstable or the score dropped: the
+    // position is harder than the budget assumed.
+    if (iteration > TimeRulesAfterIteration) {
+      i64 extra = i64(engine->root.bestMoveChanges[iteration]) * engine->budget.allocatedTime *
+                  ExtraTimePerBestMoveChange / 100;
+      if (engine->root.lastScore + ScoreDropMargin < engine->root.previousScore) {
         engine->root.scoreDropped = 1;
-        extra += i64(engine->budget.allocatedTime) * 200 / 100;
+        extra += i64(engine->budget.allocatedTime) * ScoreDropExtraTime / 100;
       } else {
         engine->root.scoreDropped = 0;
       }
@@ -301,18 +319,22 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
                                                            : extra);
     }
 
-    // 11. Whether another iteration is worth starting: not once the mate
-    //     asked for (or a shorter one) is proven.
+    // Whether another iteration is worth starting: not once the mate asked
+    // for (or a shorter one) is proven; under a clock, not once a mate is
+    // settled, with a single legal move, when the next iteration would not
+    // finish in the budget, or when the easy move has had its share.
     if (mateDepth > 0 && engine->root.lastScore >= MateBound &&
         engine->root.lastScore >= MateValue - mateDepth)
       break;
-    if (engine->searchState == SearchOnClock && iteration > 3) {
-      if (engine->root.mateDepthSum > 6 || engine->root.rootMoveCount == 1) break;
+    if (engine->searchState == SearchOnClock && iteration > TimeRulesAfterIteration) {
+      if (engine->root.mateDepthSum > MateDepthSumToStop || engine->root.rootMoveCount == 1) break;
       engine->progress.lastTick = TickCount();
-      if (Elapsed(engine) > (i64(engine->budget.extraTime) + engine->budget.allocatedTime) * 60 / 100) break;
+      if (Elapsed(engine) >
+          (i64(engine->budget.extraTime) + engine->budget.allocatedTime) * NewIterationShare / 100)
+        break;
       if (easyMove != NoMove) {
         engine->progress.lastTick = TickCount();
-        if (Elapsed(engine) > i64(engine->budget.allocatedTime) * 10 / 100) break;
+        if (Elapsed(engine) > i64(engine->budget.allocatedTime) * EasyMoveShare / 100) break;
       }
     } else if (iteration > 8 && root->pv[0] == NoMove) {
       break;
