@@ -7,24 +7,15 @@
 #include <cstring>
 
 #include "board/board.h"
+#include "tests/support.h"
 
-namespace boardtest {
-
-// Square from text such as "e4".
-constexpr int Sq(const char* t) { return (t[0] - 'a') + 8 * (t[1] - '1'); }
-
-// Deterministic non-zero values; Black's entries mirror White's, negated, as the
+// Deterministic values; Black's entries mirror White's, negated, as the
 // parameter loader builds them.
 inline void FillPieceSquareValues() {
-  u32 state = 12345;
+  Random random{12345};
   for (int t = Pawn; t <= King; ++t)
-    for (int s = 0; s < 64; ++s) {
-      state = state * 1103515245u + 12345u;
-      const i32 opening = i32(state >> 16) % 97 - 40;
-      state = state * 1103515245u + 12345u;
-      const i32 endgame = i32(state >> 16) % 89 - 30;
-      PieceSquareValue[White][t][s] = {opening, endgame};
-    }
+    for (int s = 0; s < 64; ++s)  // braced initialisers run left to right
+      PieceSquareValue[White][t][s] = {random.Below(97) - 40, random.Below(89) - 30};
   for (int t = Pawn; t <= King; ++t)
     for (int s = 0; s < 64; ++s)
       PieceSquareValue[Black][t][s] = {-PieceSquareValue[White][t][s ^ 56].opening,
@@ -46,5 +37,3 @@ class BoardTest : public ::testing::Test {
 
   Position* pos = nullptr;
 };
-
-}  // namespace boardtest

@@ -6,9 +6,6 @@
 
 namespace {
 
-using boardtest::BoardTest;
-using boardtest::Sq;
-
 class Fen : public BoardTest {};
 
 TEST_F(Fen, StartPosition) {

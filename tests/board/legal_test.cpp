@@ -4,16 +4,6 @@
 
 namespace {
 
-using boardtest::BoardTest;
-using movegentest::Contains;
-using movegentest::Find;
-using movegentest::ForRandomPositions;
-using movegentest::Legal;
-using movegentest::Sorted;
-using movegentest::Sq;
-using movegentest::Staged;
-using movegentest::Text;
-
 class Legality : public BoardTest {
  protected:
   // IsMoveValid with the pins of the current position.
@@ -25,7 +15,7 @@ class Legality : public BoardTest {
   }
   // The legal move with this text in the current position (the test needs it).
   Move MoveOf(const char* text) {
-    const Move m = Find(Legal(pos), text);
+    const Move m = Find(LegalMoves(pos), text);
     EXPECT_NE(m, NoMove) << text;
     return m;
   }
@@ -34,18 +24,18 @@ class Legality : public BoardTest {
 TEST_F(Legality, StartPositionOrder) {
   Load(StartFen);
   EXPECT_EQ(
-      Text(Legal(pos)),
+      Text(LegalMoves(pos)),
       "b1a3 b1c3 g1f3 g1h3 a2a3 b2b3 c2c3 d2d3 e2e3 f2f3 g2g3 h2h3 a2a4 b2b4 c2c4 d2d4 e2e4 f2f4 g2g4 h2h4");
 }
 
 TEST_F(Legality, FullListOrder) {
   // Promotions: captures by 7, by 9, then the push, each Queen, Knight, Rook, Bishop; the king last.
   Load("r1n1k3/1P6/8/8/8/8/8/7K w - -");
-  EXPECT_EQ(Text(Legal(pos)),
+  EXPECT_EQ(Text(LegalMoves(pos)),
             "b7a8q b7a8n b7a8r b7a8b b7c8q b7c8n b7c8r b7c8b b7b8q b7b8n b7b8r b7b8b h1g1 h1g2 h1h2");
   // Pinned pieces first, along their lines; then castling, knights, bishops, rooks, queens.
   Load("6k1/8/8/8/1b6/8/3B4/R2QK2R w KQ -");
-  EXPECT_EQ(Text(Legal(pos)),
+  EXPECT_EQ(Text(LegalMoves(pos)),
             "d2c3 d2b4 e1g1 a1b1 a1c1 a1a2 a1a3 a1a4 a1a5 a1a6 a1a7 a1a8 h1f1 h1g1 h1h2 h1h3 h1h4 h1h5 h1h6 "
             "h1h7 h1h8 d1b1 d1c1 d1c2 d1e2 d1b3 d1f3 d1a4 d1g4 d1h5 e1f1 e1e2 e1f2");
 }
@@ -53,10 +43,10 @@ TEST_F(Legality, FullListOrder) {
 TEST_F(Legality, InCheckNoCastlingAndNoPinnedPiece) {
   // The pinned knight could block on e4; the rooks have the right but not the chance.
   Load("4r1k1/8/8/b7/8/8/3N4/R3K2R w KQ -");
-  EXPECT_EQ(Text(Legal(pos)), "e1d1 e1f1 e1f2");
-  EXPECT_EQ(Sorted(Legal(pos)), Sorted(Staged(pos)));
+  EXPECT_EQ(Text(LegalMoves(pos)), "e1d1 e1f1 e1f2");
+  EXPECT_EQ(Sorted(LegalMoves(pos)), Sorted(Staged(pos)));
   Load("4r1k1/8/8/8/8/8/3N4/R3K2R w KQ -");  // unpinned, it blocks
-  EXPECT_TRUE(Contains(Legal(pos), "d2e4"));
+  EXPECT_TRUE(Contains(LegalMoves(pos), "d2e4"));
 }
 
 // Moves collected from many positions are tried in many others: IsMoveValid
@@ -64,19 +54,19 @@ TEST_F(Legality, InCheckNoCastlingAndNoPinnedPiece) {
 TEST_F(Legality, IsMoveValidAgreesWithTheLegalList) {
   std::vector<Move> pool;
   ForRandomPositions(1, 60, [&](Position* p) {
-    for (Move m : Legal(p)) pool.push_back(m);
+    for (Move m : LegalMoves(p)) pool.push_back(m);
   });
   std::sort(pool.begin(), pool.end());
   pool.erase(std::unique(pool.begin(), pool.end()), pool.end());
   ASSERT_GT(pool.size(), 5000u);
 
-  movegentest::Random random{4242};
+  Random random{4242};
   int accepted = 0, rejected = 0, specials = 0;
   ForRandomPositions(1, 60, [&](Position* p) {
     u64 checkers, orth, diag;
     if (Checkers(p, &checkers)) return;
     PinRays(p, checkers, &orth, &diag);
-    const std::vector<Move> legal = Sorted(Legal(p));
+    const std::vector<Move> legal = Sorted(LegalMoves(p));
     auto check = [&](Move m) {
       const bool isLegal = std::binary_search(legal.begin(), legal.end(), m);
       ASSERT_EQ(IsMoveValid(p, m, orth, diag), isLegal) << MoveToText(m).text << " 0x" << std::hex << m;

@@ -8,9 +8,6 @@
 
 namespace {
 
-using boardtest::BoardTest;
-using boardtest::Sq;
-
 // Whether two positions agree in every field, the valid history entries included.
 bool SamePosition(const Position* a, const Position* b) {
   return std::memcmp(a, b, offsetof(Position, history)) == 0 &&

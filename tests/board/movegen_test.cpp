@@ -4,17 +4,6 @@
 
 namespace {
 
-using boardtest::BoardTest;
-using movegentest::Contains;
-using movegentest::ForRandomPositions;
-using movegentest::GivesCheckByMaking;
-using movegentest::Legal;
-using movegentest::Moves;
-using movegentest::Sorted;
-using movegentest::Sq;
-using movegentest::Staged;
-using movegentest::Text;
-
 class Movegen : public BoardTest {
  protected:
   // Check and pin information as the search computes it.
@@ -65,7 +54,7 @@ class Movegen : public BoardTest {
   }
   // Both generators agree on the set, which is returned in legal order.
   std::vector<Move> BothGenerators() {
-    const std::vector<Move> legal = Legal(pos);
+    const std::vector<Move> legal = LegalMoves(pos);
     EXPECT_EQ(Sorted(legal), Sorted(Staged(pos)))
         << "legal: " << Text(legal) << "\nstaged: " << Text(Staged(pos));
     return legal;
@@ -111,23 +100,23 @@ TEST_F(Movegen, EnPassantEvadesOnlyACheckGivenByThePushedPawn) {
   Load("8/8/8/2k5/3Pp3/8/8/4K3 b - d3");
   ASSERT_EQ(NodeOf(pos).checkers, SquareMask[Sq("d4")]);
   EXPECT_TRUE(Contains(Evasions(pos), "e4d3"));
-  EXPECT_TRUE(Contains(Legal(pos), "e4d3"));
+  EXPECT_TRUE(Contains(LegalMoves(pos), "e4d3"));
   // Here the push uncovered a bishop check; taking the pawn does not help.
   Load("8/8/8/6k1/3Pp3/8/8/2B1K3 b - d3");
   ASSERT_EQ(NodeOf(pos).checkers, SquareMask[Sq("c1")]);
   EXPECT_FALSE(Contains(Evasions(pos), "e4d3"));
-  EXPECT_FALSE(Contains(Legal(pos), "e4d3"));
+  EXPECT_FALSE(Contains(LegalMoves(pos), "e4d3"));
 }
 
 TEST_F(Movegen, KingNeverStepsAlongTheCheckingLine) {
   Load("4r2k/8/8/8/8/8/8/4K3 w - -");
   std::vector<Move> evasions = Evasions(pos);
   EXPECT_EQ(Text(evasions), "e1d1 e1f1 e1d2 e1f2");
-  EXPECT_EQ(Sorted(evasions), Sorted(Legal(pos)));
+  EXPECT_EQ(Sorted(evasions), Sorted(LegalMoves(pos)));
   Load("7k/8/8/8/4K3/8/8/4r3 w - -");
   evasions = Evasions(pos);
   EXPECT_EQ(Text(evasions), "e4d3 e4f3 e4d4 e4f4 e4d5 e4f5");
-  EXPECT_EQ(Sorted(evasions), Sorted(Legal(pos)));
+  EXPECT_EQ(Sorted(evasions), Sorted(LegalMoves(pos)));
 }
 
 TEST_F(Movegen, DoubleCheckLeavesOnlyKingMoves) {
@@ -153,7 +142,7 @@ TEST_F(Movegen, TwoCheckersOfOneKindStillLeaveOnlyLegalMoves) {
     for (Move m : moves) {
       UndoRecord undo;
       MakeMove(pos, m, &undo);
-      EXPECT_FALSE(movegentest::MoverInCheck(pos)) << fen << " " << MoveToText(m).text;
+      EXPECT_FALSE(MoverInCheck(pos)) << fen << " " << MoveToText(m).text;
       UnmakeMove(pos, m, &undo);
     }
   }
@@ -202,10 +191,10 @@ TEST_F(Movegen, PromotionsComeQueenKnightRookBishopInTheCaptureStageOnly) {
 // keeps exactly the captures of the pieces it names.
 TEST_F(Movegen, StagesPartitionTheLegalMoves) {
   int positions = 0, inCheck = 0;
-  movegentest::Random random{99};
+  Random random{99};
   ForRandomPositions(2, 40, [&](Position* p) {
     ++positions;
-    const std::vector<Move> legal = Sorted(Legal(p));
+    const std::vector<Move> legal = Sorted(LegalMoves(p));
     const Node n = NodeOf(p);
     if (n.checkCount) {
       ++inCheck;
@@ -219,7 +208,7 @@ TEST_F(Movegen, StagesPartitionTheLegalMoves) {
     both.insert(both.end(), quiets.begin(), quiets.end());
     ASSERT_EQ(Sorted(both), legal);
 
-    const u64 targets = u64(random.Next()) << 32 | random.Next();
+    const u64 targets = random.Next();
     std::vector<Move> expected;
     for (Move m : captures) {
       const bool pinned = SquareMask[MoveFrom(m)] & (n.pinsOrth | n.pinsDiag);
@@ -339,7 +328,7 @@ TEST_F(Movegen, QuietChecksAreLegalQuietAndChecking) {
   ForRandomPositions(3, 50, [&](Position* p) {
     if (NodeOf(p).checkCount) return;
     ++positions;
-    const std::vector<Move> checks = QuietChecks(p), legal = Legal(p);
+    const std::vector<Move> checks = QuietChecks(p), legal = LegalMoves(p);
     const std::vector<Move> sorted = Sorted(checks);
     ASSERT_TRUE(std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end()) << Text(checks);
     for (Move m : checks) {
@@ -383,7 +372,7 @@ TEST_F(Movegen, QuietChecksCoverEachKindOfCheck) {
   };
   for (const Case& c : cases) {
     Load(c.fen);
-    const std::vector<Move> checks = QuietChecks(pos), legal = Legal(pos);
+    const std::vector<Move> checks = QuietChecks(pos), legal = LegalMoves(pos);
     std::vector<Move> want;
     for (Move m : legal)
       if (!IsTactical(m) && GivesCheckByMaking(pos, m)) want.push_back(m);

@@ -4,10 +4,6 @@
 
 namespace {
 
-using boardtest::BoardTest;
-using movegentest::EpdEntry;
-using movegentest::ReadEpd;
-
 class PerftCounts : public BoardTest {
  protected:
   // Leaf count with one generator, checking that the position comes back unchanged.

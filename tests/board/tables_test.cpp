@@ -4,23 +4,14 @@
 #include <initializer_list>
 
 #include "board/board.h"
+#include "tests/support.h"
 
 namespace {
-
-// Square from text such as "e4".
-constexpr int Sq(const char* t) { return (t[0] - 'a') + 8 * (t[1] - '1'); }
 
 u64 Bits(std::initializer_list<const char*> squares) {
   u64 b = 0;
   for (const char* s : squares) b |= 1ull << Sq(s);
   return b;
-}
-
-u64 NextRandom(u64* state) {
-  *state ^= *state << 13;
-  *state ^= *state >> 7;
-  *state ^= *state << 17;
-  return *state;
 }
 
 // Attacks along the given directions by stepping square by square until the
@@ -66,22 +57,22 @@ TEST_F(BoardTables, RotatedShiftsStayBelow64) {
 
 TEST_F(BoardTables, SlidingLookupsMatchRayWalkOnRandomOccupancies) {
   Position* pos = new Position{};
-  u64 state = 0x9E3779B97F4A7C15ull;
+  Random random{0x9E3779B97F4A7C15ull};
   int mismatches = 0;
   for (int trial = 0; trial < 20000; ++trial) {
     // Sparse to dense boards: AND or OR a few random words together.
-    u64 occ = NextRandom(&state);
+    u64 occ = random.Next();
     switch (trial % 4) {
       case 0:
-        occ &= NextRandom(&state) & NextRandom(&state);
+        occ &= random.Next() & random.Next();
         break;
       case 1:
-        occ &= NextRandom(&state);
+        occ &= random.Next();
         break;
       case 2:
         break;
       case 3:
-        occ |= NextRandom(&state);
+        occ |= random.Next();
         break;
     }
     SetOccupancy(pos, occ);

@@ -14,19 +14,19 @@ constexpr i32 Opening = 1000, Endgame = 600;
 // White's score when the two sums stand at Opening and Endgame before any
 // scaling (the piece-square sums make up the difference to the material).
 i32 ScoreFromSums(const char* fen) {
-  const EvalWeights w = evaltest::NoTerms();
-  Position pos = evaltest::Load(fen);
+  const EvalWeights w = NoTerms();
+  Position pos = Load(fen);
   pos.pstOpening = Opening - pos.material;
   pos.pstEndgame = Endgame - pos.material;
-  PlyRecord ply = evaltest::FreshPly();
-  const i32 score = Sign[pos.side] * evaltest::Eval(&pos, &ply, &w);
+  PlyRecord ply = FreshPly();
+  const i32 score = WhiteEval(&pos, &ply, &w);
   EXPECT_EQ(ply.lazy, 0) << fen;
   return score;
 }
 
 // The score after scaling both sums by num/den in turn, as integer steps.
 i32 Scaled(const char* fen, std::initializer_list<std::pair<int, int>> steps) {
-  Position pos = evaltest::Load(fen);
+  Position pos = Load(fen);
   const MaterialEntry* entry = MaterialLookup(&pos);
   i32 opening = Opening, endgame = Endgame;
   for (const auto& [num, den] : steps) {
@@ -59,7 +59,7 @@ TEST(OppositeBishops, BareDefenderHoldingEveryStopSquareIsADraw) {
   // King b7 and bishop e8 (both light) hold c6; the b4 pawn stands on the
   // king's file and is left out. The material correction goes too.
   for (const char* fen : {"4b3/1k6/8/2P5/8/4B3/8/6K1 w - - 0 1", "4b3/1k6/8/2P5/1P6/4B3/8/6K1 b - - 0 1"}) {
-    Position pos = evaltest::Load(fen);
+    Position pos = Load(fen);
     ASSERT_NE(MaterialLookup(&pos)->value, 0) << fen;
     EXPECT_EQ(ScoreFromSums(fen), 0) << fen;
   }

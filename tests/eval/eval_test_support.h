@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstring>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "board/board.h"
 #include "engine/parameters.h"
@@ -17,8 +21,7 @@
 #include "eval/pawns.h"
 #include "eval/weights.h"
 #include "search/records.h"
-
-namespace evaltest {
+#include "tests/support.h"
 
 // Board and material tables, built once for the whole test binary.
 inline void EnsureTables() {
@@ -34,14 +37,23 @@ inline void EnsureTables() {
 // writing the dump file or touching the piece-square values.
 inline const EvalWeights* ShippedWeights() {
   static EvalWeights weights{};
-  static const bool loaded = [] {
-    static NumberList numbers;
-    numbers.count = 0;
-    ParseNumbers(&numbers, EmbeddedParameters, EmbeddedParametersSize);
-    ConvertWeights(&weights, numbers.values);
-    return true;
+  static const int clamped = ConvertWeights(&weights, ShippedNumbers().data());
+  (void)clamped;
+  return &weights;
+}
+
+// Every weight the driver reads set, large enough to show in any score.
+inline const EvalWeights* DriverWeights() {
+  static const EvalWeights weights = [] {
+    EvalWeights w{};
+    w.ATTACKED_PAWN_BONUS = 3;
+    w.ATTACKED_PIECE_BONUS = 17;
+    w.TRAPPED_PENALTY_1 = -90;
+    w.TRAPPED_PENALTY_2 = -40;
+    w.BLOCKED_PENALTY = -33;
+    w.EG_KING_ZONE_PENALTY = -11;
+    return w;
   }();
-  (void)loaded;
   return &weights;
 }
 
@@ -66,6 +78,13 @@ inline Position FromFen(const char* fen) {
   return pos;
 }
 
+// Empties the pawn table and builds its storm and shelter tables for the weights.
+inline void BuildPawnTable(PawnHashTable* table, const EvalWeights* weights) {
+  CreatePawnTable(table);
+  BuildStormTable(table, weights);
+  BuildShelterTable(table, weights);
+}
+
 // The pawn table for a set of weights. Cached entries and the shelter tables
 // depend on the weights, so the one table is emptied and rebuilt whenever a
 // test passes weights whose values differ from the last ones.
@@ -77,17 +96,12 @@ inline PawnHashTable* PawnTableFor(const EvalWeights* weights) {
   const auto* a = reinterpret_cast<const char*>(weights) + from;
   const auto* b = reinterpret_cast<const char*>(&last) + from;
   if (!built || std::memcmp(a, b, sizeof(EvalWeights) - from) != 0) {
-    CreatePawnTable(&table);
-    BuildStormTable(&table, weights);
-    BuildShelterTable(&table, weights);
+    BuildPawnTable(&table, weights);
     std::memcpy(&last, weights, sizeof last);
     built = true;
   }
   return &table;
 }
-
-constexpr int Sq(const char* t) { return (t[0] - 'a') + 8 * (t[1] - '1'); }
-constexpr u64 Bit(const char* t) { return 1ull << Sq(t); }
 
 // All weights zero except the three divisors, which are never below 1.
 inline EvalWeights NoTerms() {
@@ -108,25 +122,20 @@ inline Position Load(const char* fen) {
   return pos;
 }
 
-// A ply record full of garbage, with the window that never exits early.
-inline PlyRecord FreshPly() {
-  PlyRecord ply;
-  std::memset(&ply, 0xA5, sizeof ply);
-  ply.lazyLow = -InfiniteScore;
-  ply.lazyHigh = InfiniteScore;
-  return ply;
-}
-
 // Evaluation in the mover's view.
 inline i32 Eval(Position* pos, PlyRecord* ply, const EvalWeights* weights) {
   return Evaluate(pos, ply, weights, PawnTableFor(weights));
+}
+// The same in White's view.
+inline i32 WhiteEval(Position* pos, PlyRecord* ply, const EvalWeights* weights) {
+  return Sign[pos->side] * Eval(pos, ply, weights);
 }
 
 // White's score with the given weights.
 inline i32 WhiteScore(const char* fen, const EvalWeights& weights) {
   Position pos = Load(fen);
   PlyRecord ply = FreshPly();
-  const i32 score = Sign[pos.side] * Eval(&pos, &ply, &weights);
+  const i32 score = WhiteEval(&pos, &ply, &weights);
   EXPECT_EQ(ply.lazy, 0) << fen;
   return score;
 }
@@ -168,43 +177,37 @@ inline Threats ThreatsOf(const char* fen, const EvalWeights& weights) {
   return {ply.threats[White], ply.threats[Black]};
 }
 
-// The position with colours swapped and ranks mirrored, as FEN.
+// The position with colours swapped and ranks mirrored, as FEN: the board's
+// FEN with the ranks in reverse order and every letter's case turned.
 inline std::string FlippedFen(const Position* pos) {
-  std::string fen;
-  for (int rank = 7; rank >= 0; --rank) {
-    int empty = 0;
-    for (int file = 0; file < 8; ++file) {
-      const int from = MakeSquare(file, 7 - rank);
-      const int type = pos->board[from];
-      if (type == Empty) {
-        ++empty;
-        continue;
-      }
-      if (empty) fen += char('0' + empty);
-      empty = 0;
-      const char letter = " pnbrqk"[type];
-      fen += (pos->colours[White] >> from & 1) ? letter : char(letter - 'a' + 'A');
-    }
-    if (empty) fen += char('0' + empty);
-    if (rank) fen += '/';
-  }
-  fen += pos->side == White ? " b " : " w ";
-  std::string rights;
-  if (pos->castling & CastleBlackKing) rights += 'K';
-  if (pos->castling & CastleBlackQueen) rights += 'Q';
-  if (pos->castling & CastleWhiteKing) rights += 'k';
-  if (pos->castling & CastleWhiteQueen) rights += 'q';
-  fen += rights.empty() ? "-" : rights;
-  if (pos->epFile) {
-    fen += ' ';
-    fen += char('a' + pos->epFile - 1);
-    fen += pos->side == White ? '3' : '6';
-  } else {
-    fen += " -";
-  }
-  return fen + " 0 1";
+  auto turned = [](char c) { return char(std::isupper(c) ? std::tolower(c) : std::toupper(c)); };
+  std::istringstream fields(FenOf(pos));
+  std::string board, side, rights, ep, rank, fen, white, black;
+  fields >> board >> side >> rights >> ep;
+  for (std::istringstream ranks(board); std::getline(ranks, rank, '/');)
+    fen = rank + (fen.empty() ? "" : "/") + fen;
+  std::transform(fen.begin(), fen.end(), fen.begin(), turned);
+  for (char c : rights)  // Black's rights become White's, which are written first
+    if (c != '-') (std::islower(c) ? white : black) += turned(c);
+  if (ep != "-") ep[1] = ep[1] == '6' ? '3' : '6';
+  const std::string castling = white + black;
+  return fen + (side == "w" ? " b " : " w ") + (castling.empty() ? "-" : castling) + " " + ep + " 0 1";
+}
+
+// Visits the positions of random games from varied starts: openings, a
+// middlegame, endings with rooks, with a bishop and with pawns only.
+template <typename Visit>
+void ForVariedGames(Visit visit) {
+  const std::vector<std::string> starts = {
+      StartFen,
+      "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+      "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ - 0 1",
+      "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+      "4k3/pp3ppp/8/8/8/8/PPB2PPP/4K3 w - - 0 1",
+      "2r3k1/5ppp/8/8/8/8/5PPP/3R2K1 b - - 0 1",
+  };
+  EnsureTables();
+  ForRandomGames(starts, 24, 120, 0x9E3779B97F4A7C15ull, visit);
 }
 
 inline u64 Mirror(u64 b) { return __builtin_bswap64(b); }
-
-}  // namespace evaltest

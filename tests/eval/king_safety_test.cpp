@@ -10,8 +10,6 @@
 
 namespace {
 
-using evaltest::FromFen;
-
 // Runs the king-safety verdict for one colour on a hand-filled context: the
 // pawn entry gives the shelter values, the attack counters are set directly.
 struct Verdict {
@@ -216,21 +214,11 @@ EvalWeights CentralShelterOnly() {
   return w;
 }
 
-// A position with the piece-square sums cleared, so that only material and
-// the weights under test make up the score.
-Position Bare(const char* fen) {
-  Position pos = FromFen(fen);
-  pos.pstOpening = pos.pstEndgame = 0;
-  return pos;
-}
-
 // White's score under the given weights, evaluated with the full window into
 // a ply record that starts out as garbage.
 i32 Score(Position* pos, const EvalWeights* weights, PlyRecord* ply) {
-  std::memset(ply, 0xA5, sizeof *ply);
-  ply->lazyLow = -InfiniteScore;
-  ply->lazyHigh = InfiniteScore;
-  return Sign[pos->side] * Evaluate(pos, ply, weights, evaltest::PawnTableFor(weights));
+  *ply = FreshPly();
+  return WhiteEval(pos, ply, weights);
 }
 
 TEST(KingSafety, EvaluateJudgesTheKingsWhoseOpponentCanAttack) {
@@ -238,7 +226,7 @@ TEST(KingSafety, EvaluateJudgesTheKingsWhoseOpponentCanAttack) {
   const EvalWeights zero{};
   PlyRecord ply;
   // Queen alone: Black's king is not judged, and no stale value is left.
-  Position pos = Bare("4k3/3ppp2/8/8/8/8/8/3QK3 w - - 0 1");
+  Position pos = Load("4k3/3ppp2/8/8/8/8/8/3QK3 w - - 0 1");
   const i32 alone = Score(&pos, &w, &ply);
   EXPECT_EQ(ply.kingSafety[White], 0);
   EXPECT_EQ(ply.kingSafety[Black], 0);
@@ -248,7 +236,7 @@ TEST(KingSafety, EvaluateJudgesTheKingsWhoseOpponentCanAttack) {
   // which enters the opening sum with Black's sign. Phase 24 - 1 - 4 = 19:
   // the score moves by trunc(-24 * 5 / 24) = -5 against the same position
   // scored with the king-safety weights at zero.
-  pos = Bare("4k3/3ppp2/8/8/8/8/8/2NQK3 w - - 0 1");
+  pos = Load("4k3/3ppp2/8/8/8/8/8/2NQK3 w - - 0 1");
   const i32 withKnight = Score(&pos, &w, &ply);
   EXPECT_EQ(ply.kingSafety[White], 0);
   EXPECT_EQ(ply.kingSafety[Black], 24);

@@ -8,16 +8,13 @@
 
 namespace {
 
-using evaltest::Delta;
-using evaltest::EndgameShare;
-
 struct DeltaCase {
   const char* fen;
   i32 delta;  // endgame amount before the blend
 };
 
 EvalWeights RaceWeights() {
-  EvalWeights w = evaltest::NoTerms();
+  EvalWeights w = NoTerms();
   w.EG_UNSTOPPABLE_PASSED_PAWN = 240;
   return w;
 }
@@ -73,7 +70,7 @@ TEST(PassedPawns, DoubleStepAndKingInFrontShiftTheRace) {
 }
 
 TEST(PassedPawns, BlockersControlAndKingDistances) {
-  EvalWeights w = evaltest::NoTerms();
+  EvalWeights w = NoTerms();
   for (int r = 0; r < 8; ++r) {
     w.EG_PASSED_PAWN_WO_OUR_BLOCKER[r] = 24;
     w.EG_PASSED_PAWN_WO_OPP_BLOCKER[r] = 72;
@@ -102,7 +99,7 @@ TEST(PassedPawns, BlockersControlAndKingDistances) {
 }
 
 TEST(PassedPawns, ChainsOfPassers) {
-  EvalWeights w = evaltest::NoTerms();
+  EvalWeights w = NoTerms();
   for (int r = 0; r < 8; ++r) w.OP_PASSED_CHAIN[r] = w.EG_PASSED_CHAIN[r] = 24 * (r + 1);
   const struct {
     const char* fen;

@@ -12,11 +12,6 @@
 
 namespace {
 
-using evaltest::FromFen;
-using evaltest::PawnTableFor;
-
-u64 Bit(const char* square) { return 1ull << ((square[1] - '1') * 8 + (square[0] - 'a')); }
-
 // The entry of a position's pawn structure under the given weights.
 PawnEntry Probe(const char* fen, const EvalWeights& weights) {
   Position pos = FromFen(fen);
@@ -255,38 +250,22 @@ TEST(PawnTerms, ScoresWrapToSixteenBits) {
 
 // Positions met along fixed pseudo-random games.
 std::vector<Position> GamePositions() {
-  const char* starts[] = {
-      "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
+  const std::vector<std::string> starts = {
+      StartFen,
       "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
       "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
       "4k3/pp3ppp/8/8/8/8/PPB2PPP/4K3 w - - 0 1",
   };
   std::vector<Position> out;
-  u64 state = 0x2545F4914F6CDD1Dull;
-  for (int game = 0; game < 16; ++game) {
-    Position pos = FromFen(starts[game % 4]);
-    for (int ply = 0; ply < 100; ++ply) {
-      out.push_back(pos);
-      MoveList list;
-      list.count = 0;
-      GenerateLegal(&pos, &list);
-      if (list.count == 0) break;
-      state ^= state << 13;
-      state ^= state >> 7;
-      state ^= state << 17;
-      UndoRecord undo;
-      MakeMove(&pos, list.move[state % u64(list.count)], &undo);
-    }
-  }
+  EnsureTables();
+  ForRandomGames(starts, 16, 100, 0x2545F4914F6CDD1Dull, [&](Position* pos) { out.push_back(*pos); });
   return out;
 }
 
 TEST(PawnHash, AStoredEntryEqualsAFreshComputation) {
-  const EvalWeights* w = evaltest::ShippedWeights();
+  const EvalWeights* w = ShippedWeights();
   static PawnHashTable used, fresh;
-  CreatePawnTable(&used);
-  BuildStormTable(&used, w);
-  BuildShelterTable(&used, w);
+  BuildPawnTable(&used, w);
   const std::vector<Position> positions = GamePositions();
   for (const Position& pos : positions) ProbePawnTable(&used, &pos, w);
   const u32 firstHits = used.hits;
@@ -301,9 +280,7 @@ TEST(PawnHash, AStoredEntryEqualsAFreshComputation) {
     const u32 hitsBefore = used.hits;
     const PawnEntry cached = *ProbePawnTable(&used, &positions[i], w);
     compared += used.hits != hitsBefore;
-    CreatePawnTable(&fresh);
-    BuildStormTable(&fresh, w);
-    BuildShelterTable(&fresh, w);
+    BuildPawnTable(&fresh, w);
     const PawnEntry computed = *ProbePawnTable(&fresh, &positions[i], w);
     EXPECT_EQ(fresh.hits, positions[i].pawnKey == 0 ? 1u : 0u);
     ASSERT_EQ(std::memcmp(&cached, &computed, sizeof cached), 0) << i;
@@ -311,39 +288,22 @@ TEST(PawnHash, AStoredEntryEqualsAFreshComputation) {
   EXPECT_GT(compared, int(positions.size() / 4));
 }
 
-// FEN of kings on e1 and e8 with the given pawns (squares 8..55).
+// FEN of kings on e1 and e8 with the given pawns (squares 8..55), written by
+// the board's writer, which reads only the board and the colours.
 std::string PawnFen(const std::vector<int>& white, const std::vector<int>& black) {
-  char board[64];
-  std::memset(board, 0, sizeof board);
-  for (int s : white) board[s] = 'P';
-  for (int s : black) board[s] = 'p';
-  board[4] = 'K';
-  board[60] = 'k';
-  std::string fen;
-  for (int rank = 7; rank >= 0; --rank) {
-    int empty = 0;
-    for (int file = 0; file < 8; ++file) {
-      const char c = board[rank * 8 + file];
-      if (c == 0) {
-        ++empty;
-        continue;
-      }
-      if (empty) fen += char('0' + empty);
-      empty = 0;
-      fen += c;
-    }
-    if (empty) fen += char('0' + empty);
-    if (rank) fen += '/';
+  Position pos = FromFen("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
+  for (int s : white) pos.board[s] = Pawn;
+  for (int s : black) {
+    pos.board[s] = Pawn;
+    pos.colours[Black] |= 1ull << s;
   }
-  return fen + " w - - 0 1";
+  return FenOf(&pos);
 }
 
 TEST(PawnHash, PawnlessPositionsUseSlotZeroWhileItIsUntouched) {
   const EvalWeights w = ShelterWeights();
   static PawnHashTable table;
-  CreatePawnTable(&table);
-  BuildStormTable(&table, &w);
-  BuildShelterTable(&table, &w);
+  BuildPawnTable(&table, &w);
   EXPECT_EQ(table.mask, PawnTableEntries - 1);
   EXPECT_EQ(table.entryCount, PawnTableEntries);
 

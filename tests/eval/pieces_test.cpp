@@ -6,18 +6,13 @@
 
 namespace {
 
-using evaltest::Bit;
-using evaltest::Delta;
-using evaltest::OpeningShare;
-using evaltest::ThreatsOf;
-
 struct DeltaCase {
   const char* fen;
   i32 delta;
 };
 
 TEST(PieceActivity, KnightMobilityCountsOnlySafeSquares) {
-  EvalWeights w = evaltest::NoTerms();
+  EvalWeights w = NoTerms();
   for (int k = 0; k < 9; ++k) w.OP_KNIGHT_MOB_1[k] = w.EG_KNIGHT_MOB_1[k] = 24 * (k + 1);
   const DeltaCase cases[] = {
       // h1: f2 holds an own pawn, g3 is covered by the pawn h4.
@@ -33,7 +28,7 @@ TEST(PieceActivity, KnightMobilityCountsOnlySafeSquares) {
 }
 
 TEST(PieceActivity, PinnedKnightKeepsMobilityButThreatensNothing) {
-  EvalWeights w = evaltest::NoTerms();
+  EvalWeights w = NoTerms();
   for (int k = 0; k < 9; ++k) w.OP_KNIGHT_MOB_1[k] = w.EG_KNIGHT_MOB_1[k] = 24 * (k + 1);
   // The knight e2 is pinned by the rook e8 and attacks the rook c3.
   for (const char* fen : {"4r3/8/8/6k1/8/2r5/4N3/4K3 w - - 0 1", "4r3/8/8/6k1/8/2r5/4N3/4K3 b - - 0 1"}) {
@@ -51,7 +46,7 @@ TEST(PieceActivity, KingAttackersCountPinnedPiecesAndAllPawnsAsOne) {
   // With no shelter the danger to Black's king is PIECE_ATT_WEIGHT[attackers]
   // times the sum of the attackers' _BS weights; White's queen (a1, b1) makes
   // the verdict count without reaching the king's neighbours itself.
-  EvalWeights w = evaltest::NoTerms();
+  EvalWeights w = NoTerms();
   w.KNIGHT_ATT_WEIGHT_BS = 1;
   w.QUEEN_ATT_WEIGHT_BS = 1000;
   for (int k = 0; k < 16; ++k) w.PIECE_ATT_WEIGHT[k] = 24 * k;
@@ -67,7 +62,7 @@ TEST(PieceActivity, KingAttackersCountPinnedPiecesAndAllPawnsAsOne) {
 }
 
 TEST(PieceActivity, PinnedSlidersThreatenOnlyAlongTheirPin) {
-  const EvalWeights w = evaltest::NoTerms();
+  const EvalWeights w = NoTerms();
   const struct {
     const char* fen;
     u64 threats;
@@ -94,7 +89,7 @@ TEST(PieceActivity, PinnedSlidersThreatenOnlyAlongTheirPin) {
 }
 
 TEST(PieceActivity, PinnedBishopStillCountsAgainstTheKing) {
-  EvalWeights w = evaltest::NoTerms();
+  EvalWeights w = NoTerms();
   w.BISHOP_ATT_WEAK_SQUARES = 48;
   const char* const reaching[] = {
       "6k1/p7/8/8/8/8/1B5P/4K3 w - - 0 1",  // b2 sees g7
@@ -108,7 +103,7 @@ TEST(PieceActivity, PinnedBishopStillCountsAgainstTheKing) {
 }
 
 TEST(PieceActivity, QueenMobilityStopsAtEightSafeSquares) {
-  EvalWeights w = evaltest::NoTerms();
+  EvalWeights w = NoTerms();
   for (int k = 0; k < 8; ++k) w.OP_QUEEN_MOB_1[k] = 24 * (k + 1);
   // h1 with the king a1: six rank squares, then h2 up to the own pawn.
   const char* seven = "4k3/8/8/8/8/7P/6P1/K6Q w - - 0 1";
@@ -118,7 +113,7 @@ TEST(PieceActivity, QueenMobilityStopsAtEightSafeSquares) {
 }
 
 TEST(PieceActivity, QueenClosenessToTheEnemyKing) {
-  EvalWeights w = evaltest::NoTerms();
+  EvalWeights w = NoTerms();
   for (int k = 0; k < 15; ++k) {
     w.OP_QUEEN_MOB_2[k] = 24 * k;
     w.EG_QUEEN_MOB_2[k] = 24 * k;
@@ -129,7 +124,7 @@ TEST(PieceActivity, QueenClosenessToTheEnemyKing) {
 }
 
 TEST(PieceActivity, SeventhRank) {
-  EvalWeights w = evaltest::NoTerms();
+  EvalWeights w = NoTerms();
   w.OP_ROOK_ON_7TH = w.EG_ROOK_ON_7TH = 48;
   w.OP_QUEEN_ON_7TH = w.EG_QUEEN_ON_7TH = 24;
   const DeltaCase cases[] = {
@@ -150,7 +145,7 @@ TEST(PieceActivity, SeventhRank) {
 }
 
 TEST(PieceActivity, EighthRankHoldsTheKing) {
-  EvalWeights w = evaltest::NoTerms();
+  EvalWeights w = NoTerms();
   w.ROOK_ON_8TH = 48;
   w.QUEEN_ON_8TH = 96;
   const DeltaCase cases[] = {
@@ -170,7 +165,7 @@ TEST(PieceActivity, EighthRankHoldsTheKing) {
 }
 
 TEST(PieceActivity, KnightOutposts) {
-  EvalWeights w = evaltest::NoTerms();
+  EvalWeights w = NoTerms();
   // Distinct values per square, so that a wrong square shows.
   for (int s = 0; s < 64; ++s) {
     w.knightOutpost[White][s] = 24 * (1 + s % 7);
@@ -192,7 +187,7 @@ TEST(PieceActivity, KnightOutposts) {
 }
 
 TEST(PieceActivity, ConnectedRooksCountOnce) {
-  EvalWeights w = evaltest::NoTerms();
+  EvalWeights w = NoTerms();
   w.CONNECTED_ROOKS = 24;
   const DeltaCase cases[] = {
       {"4k3/8/8/8/8/8/4K3/R6R w - - 0 1", 24},  {"4k3/R7/8/8/8/8/8/R3K3 b - - 0 1", 24},
@@ -203,7 +198,7 @@ TEST(PieceActivity, ConnectedRooksCountOnce) {
 }
 
 TEST(PieceActivity, RookFiles) {
-  EvalWeights w = evaltest::NoTerms();
+  EvalWeights w = NoTerms();
   w.OP_ROOK_HALF_OPEN_FILE = w.EG_ROOK_HALF_OPEN_FILE = 24;
   w.OP_ROOK_OPEN_FILE = w.EG_ROOK_OPEN_FILE = 48;
   const DeltaCase cases[] = {
@@ -215,7 +210,7 @@ TEST(PieceActivity, RookFiles) {
 }
 
 TEST(PieceActivity, RookFileTowardsTheKingNeedsQueenAndNoPawnBehind) {
-  EvalWeights w = evaltest::NoTerms();
+  EvalWeights w = NoTerms();
   w.OP_ROOK_FILE_ATT_KING_1 = 240;
   w.OP_ROOK_FILE_ATT_KING_2 = 480;
   const DeltaCase cases[] = {
@@ -231,7 +226,7 @@ TEST(PieceActivity, RookFileTowardsTheKingNeedsQueenAndNoPawnBehind) {
     EXPECT_EQ(Delta(c.fen, w), c.delta == 0 ? 0 : OpeningShare(c.fen, c.delta)) << c.fen;
   }
 
-  EvalWeights behind = evaltest::NoTerms();
+  EvalWeights behind = NoTerms();
   behind.OP_PAWNS_BEHIND_ROOK_PENALTY = -48;
   const char* pawnBehind = "4k3/8/8/8/R7/8/P7/4K3 w - - 0 1";
   EXPECT_EQ(Delta(pawnBehind, behind), OpeningShare(pawnBehind, -48));

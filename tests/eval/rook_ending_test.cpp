@@ -12,14 +12,12 @@
 // directly (opening 100, endgame 500 unless said otherwise).
 namespace {
 
-using evaltest::FromFen;
-
 i32 RookScore(const char* fen, const EvalWeights& weights, i32 opening, i32 endgame) {
   Position pos = FromFen(fen);
   EvalContext ctx{};
   ctx.pos = &pos;
   ctx.weights = &weights;
-  ctx.pawnEntry = ProbePawnTable(evaltest::PawnTableFor(&weights), &pos, &weights);
+  ctx.pawnEntry = ProbePawnTable(PawnTableFor(&weights), &pos, &weights);
   ctx.opening = opening;
   ctx.endgame = endgame;
   return RookEndingScore(&ctx);

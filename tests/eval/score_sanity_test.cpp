@@ -9,14 +9,13 @@
 
 namespace {
 
-class ScoreSanity : public evaltest::ShippedPieceSquares {
+class ScoreSanity : public ShippedPieceSquares {
  protected:
   // White's view, with the piece squares of the shipped numbers.
   static i32 WhiteScore(const char* fen) {
-    const EvalWeights* shipped = evaltest::ShippedWeights();
-    Position pos = evaltest::FromFen(fen);
-    PlyRecord ply = evaltest::FreshPly();
-    return Sign[pos.side] * evaltest::Eval(&pos, &ply, shipped);
+    Position pos = FromFen(fen);
+    PlyRecord ply = FreshPly();
+    return WhiteEval(&pos, &ply, ShippedWeights());
   }
 };
 

@@ -21,13 +21,6 @@
 
 namespace {
 
-std::vector<double> ShippedNumbers() {
-  auto list = std::make_unique<NumberList>();
-  list->count = 0;
-  ParseNumbers(list.get(), EmbeddedParameters, EmbeddedParametersSize);
-  return std::vector<double>(list->values, list->values + ParameterCount);
-}
-
 // Positions that reach every part of the evaluation: king attacks, passed
 // pawns of both colours, rook and bishop endings, promoted material.
 const char* const Positions[] = {
@@ -44,7 +37,7 @@ const char* const Positions[] = {
 class WeightBounds : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    evaltest::EnsureTables();
+    EnsureTables();
     std::memcpy(savedSquareValues, PieceSquareValue, sizeof savedSquareValues);
   }
   static void TearDownTestSuite() {
@@ -66,14 +59,12 @@ class WeightBounds : public ::testing::Test {
   // Builds the pawn tables from the weights and evaluates every position
   // with a full window and with windows that take the lazy exit.
   void EvaluateAll() {
-    CreatePawnTable(table.get());
-    BuildStormTable(table.get(), weights.get());
-    BuildShelterTable(table.get(), weights.get());
+    BuildPawnTable(table.get(), weights.get());
     for (const char* fen : Positions) {
       Position pos;
       ASSERT_TRUE(LoadFen(&pos, fen)) << fen;
       for (const i32 low : {-InfiniteScore, -50, 300}) {
-        PlyRecord ply = evaltest::FreshPly();
+        PlyRecord ply = FreshPly();
         ply.lazyLow = i16(low);
         ply.lazyHigh = i16(low == -InfiniteScore ? InfiniteScore : low + 20);
         Evaluate(&pos, &ply, weights.get(), table.get());

@@ -1,6 +1,5 @@
 #include "tests/search/search_test_support.h"
 
-namespace searchtest {
 namespace {
 
 struct ExchangeCase {
@@ -87,4 +86,3 @@ TEST_F(StaticExchangeTest, Promotions) {
 }
 
 }  // namespace
-}  // namespace searchtest

@@ -1,6 +1,5 @@
 #include "tests/search/search_test_support.h"
 
-namespace searchtest {
 namespace {
 
 using GivesCheckTest = SearchTest;
@@ -273,4 +272,3 @@ TEST_F(NewDepthFixture, FirstApplyingRuleDecides) {
 }
 
 }  // namespace
-}  // namespace searchtest

@@ -2,7 +2,6 @@
 
 #include "tests/search/search_test_support.h"
 
-namespace searchtest {
 namespace {
 
 // White to move with four captures: e4×d5 and Nc3×d5 take the queen, Ng5×e6
@@ -117,7 +116,7 @@ TEST_F(PickerTest, EqualScoresGoFirstThenFromTheBack) {
   MoveList generated;
   generated.count = 0;
   GenQuiets(pos.get(), &generated, picker->pinData[0], picker->pinData[1]);
-  std::vector<Move> expected = ListMoves(generated);
+  std::vector<Move> expected = Moves(generated);
   ASSERT_GT(expected.size(), 3u);
   std::reverse(expected.begin() + 1, expected.end());
 
@@ -136,7 +135,7 @@ TEST_F(PickerTest, StageOrderWithHashMoveMateKillerAndFourKillers) {
   plies[ply].killers[1] = M("g1f1");      // k1
   plies[ply - 2].killers[0] = M("g1h2");  // k2
   plies[ply - 2].killers[1] = M("b2a3");  // k3
-  Rng rng{77};
+  Random rng{77};
   for (i32& h : engine->stats.historyScore) h = i32(rng.Below(5000));
 
   const std::vector<Move> moves = DrainMain(MainPicker(ply));
@@ -251,7 +250,7 @@ TEST_F(PickerTest, QuietChecksComeFirstLastThenBackwardsWithoutLosingOnes) {
   MoveList generated;
   generated.count = 0;
   GenQuietChecks(pos.get(), &generated, picker->pinData[0], picker->pinData[1]);
-  std::vector<Move> order = ListMoves(generated);
+  std::vector<Move> order = Moves(generated);
   ASSERT_FALSE(order.empty());
   std::reverse(order.begin() + 1, order.end());
   std::vector<std::string> expected;
@@ -290,7 +289,7 @@ TEST_F(PickerTest, EveryLegalMoveExactlyOnceOverRandomGames) {
   }
   ASSERT_FALSE(pool.empty());
 
-  Rng rng{12345};
+  Random rng{12345};
   int inCheck = 0, handedTwice = 0;
   for (size_t n = 0; n < positions.size(); ++n) {
     *pos = positions[n];
@@ -372,4 +371,3 @@ TEST_F(PickerTest, QuiescenceHandsOutLegalMovesOnceOverRandomGames) {
 }
 
 }  // namespace
-}  // namespace searchtest

@@ -13,41 +13,12 @@
 #include "board/board.h"
 #include "search/search.h"
 #include "search/state.h"
+#include "tests/support.h"
 
-namespace searchtest {
-
-// Square from text such as "e4".
-constexpr int Sq(const char* t) { return (t[0] - 'a') + 8 * (t[1] - '1'); }
-
-inline std::string Text(Move m) { return MoveToText(m).text; }
-
-inline std::vector<Move> ListMoves(const MoveList& list) {
-  return std::vector<Move>(list.move, list.move + list.count);
-}
-
-inline std::vector<Move> LegalMoves(const Position* pos) {
-  MoveList list;
-  list.count = 0;
-  GenerateLegal(pos, &list);
-  return ListMoves(list);
-}
-
-// Small deterministic generator for random games.
-struct Rng {
-  u64 state;
-  u64 Next() {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    return state;
-  }
-  int Below(int n) { return int(Next() % u64(n)); }
-};
-
-// Positions met along random games from a few varied starting points; games
-// stop at mate or stalemate. Positions in check turn up along the way.
+// Positions met along random games from a few varied starting points, each
+// with a move to make; positions in check turn up along the way.
 inline std::vector<Position> RandomGamePositions(int games, int pliesPerGame, u64 seed) {
-  static const char* const starts[] = {
+  const std::vector<std::string> starts = {
       StartFen,
       "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
       "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
@@ -56,18 +27,10 @@ inline std::vector<Position> RandomGamePositions(int games, int pliesPerGame, u6
       "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10",
   };
   std::vector<Position> out;
-  Rng rng{seed};
-  auto pos = std::make_unique<Position>();
-  for (int g = 0; g < games; ++g) {
-    EXPECT_TRUE(LoadFen(pos.get(), starts[g % (sizeof starts / sizeof starts[0])]));
-    for (int ply = 0; ply < pliesPerGame; ++ply) {
-      const std::vector<Move> moves = LegalMoves(pos.get());
-      if (moves.empty()) break;
-      out.push_back(*pos);
-      UndoRecord undo;
-      MakeMove(pos.get(), moves[size_t(rng.Below(int(moves.size())))], &undo);
-    }
-  }
+  InitBoardTables();
+  ForRandomGames(starts, games, pliesPerGame, seed, [&](Position* pos) {
+    if (!LegalMoves(pos).empty()) out.push_back(*pos);
+  });
   return out;
 }
 
@@ -132,30 +95,20 @@ class SearchTest : public ::testing::Test {
     return picker;
   }
 
-  std::vector<Move> DrainMain(MovePicker* picker) {
+  // Every move the picker hands out, in order.
+  std::vector<Move> Drain(MovePicker* picker, Move (*next)(MovePicker*, const Position*, const i32*)) {
     std::vector<Move> out;
-    for (Move m = NextMove(picker, pos.get(), engine->stats.historyScore); m >= 2;
-         m = NextMove(picker, pos.get(), engine->stats.historyScore)) {
+    for (Move m; (m = next(picker, pos.get(), engine->stats.historyScore)) >= 2;) {
       out.push_back(m);
       if (out.size() > 600) break;  // a picker that never ends
     }
     return out;
   }
-
-  std::vector<Move> DrainQuiescence(MovePicker* picker) {
-    std::vector<Move> out;
-    for (Move m = NextQuiescenceMove(picker, pos.get(), engine->stats.historyScore); m >= 2;
-         m = NextQuiescenceMove(picker, pos.get(), engine->stats.historyScore)) {
-      out.push_back(m);
-      if (out.size() > 600) break;
-    }
-    return out;
-  }
+  std::vector<Move> DrainMain(MovePicker* picker) { return Drain(picker, NextMove); }
+  std::vector<Move> DrainQuiescence(MovePicker* picker) { return Drain(picker, NextQuiescenceMove); }
 
   std::unique_ptr<EngineState> engineStore;
   EngineState* engine = nullptr;
   std::vector<PlyRecord> plies;
   std::unique_ptr<Position> pos;
 };
-
-}  // namespace searchtest
