@@ -203,12 +203,11 @@ class SharedEngine : public ::testing::Test {
   }
   // Evaluates the position into the record of `ply` with the widest window,
   // as the parent does before it searches a node.
-  static PlyRecord* EvaluateAt(Position* pos, int ply) {
+  static i32 EvaluateAt(Position* pos, int ply) {
     PlyRecord* node = &engine->plies[ply];
     node->lazyLow = -32768;
     node->lazyHigh = 32767;
-    Evaluate(pos, node, engine->weights, engine->pawnTable);
-    return node;
+    return Evaluate(pos, node, engine->weights, engine->pawnTable);
   }
 
   static inline EngineState* engine = nullptr;

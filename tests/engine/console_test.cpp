@@ -12,10 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine.h"
 #include "engine/uci.h"
 #include "eval/eval.h"
-#include "engine/engine.h"
 #include "search/state.h"
+#include "tests/support.h"
 
 namespace {
 
@@ -52,15 +53,11 @@ std::string Sibling(const char* name) {
   return path.substr(0, path.rfind('/') + 1) + name;
 }
 
-class Console : public ::testing::Test {
+class Console : public SharedEngine {
  protected:
-  static void SetUpTestSuite() {
-    engine = NewEngine(BuiltInParameters, DefaultHashMb);
-    ASSERT_NE(engine, nullptr);
-  }
-  static void TearDownTestSuite() { FreeEngine(engine); }
   void SetUp() override {
     std::memset(&position, 0, sizeof position);
+    engine->session.ignoreInput = 0;  // as in the running engine, which the bench must restore
     engine->session.positionValid = 0;
     RegisterOptions(&options);
   }
@@ -71,11 +68,9 @@ class Console : public ::testing::Test {
     return testing::internal::GetCapturedStdout();
   }
 
-  static EngineState* engine;
   Position position;
   OptionTable options;
 };
-EngineState* Console::engine = nullptr;
 
 TEST_F(Console, BoardShowsDiagramFenKeyAndCheckers) {
   const char* const fens[] = {
@@ -118,10 +113,7 @@ TEST_F(Console, EvalTableEndsWithTheScoreTheSearchSees) {
   EXPECT_NE(lines[4].find("|"), std::string::npos);
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Lazy exit: no"), lines.end());
 
-  PlyRecord ply;
-  std::memset(&ply, 0, sizeof ply);
-  ply.lazyLow = -InfiniteScore;
-  ply.lazyHigh = InfiniteScore;
+  PlyRecord ply = FreshPly();
   const i32 score = Evaluate(&position, &ply, engine->weights, engine->pawnTable);
   char last[96];
   std::snprintf(last, sizeof last, "Final evaluation: %+d (White's view), %+d (side to move)", -score, score);

@@ -9,27 +9,14 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
-// A fresh working directory for the engine, with or without the shipped
-// parameter file.
-inline std::string MakeEngineDir(bool withParameters = true) {
-  char pattern[] = "/tmp/tarvo-engine-XXXXXX";
-  std::string dir = mkdtemp(pattern);
-  if (withParameters) {
-    std::ifstream src(std::string(TARVO_SOURCE_DIR) + "/Parameters.txt", std::ios::binary);
-    std::ofstream dst(dir + "/Parameters.txt", std::ios::binary);
-    dst << src.rdbuf();
-  }
-  return dir;
-}
+#include "tests/support.h"
 
 class EnginePipe {
  public:
-  // Starts the engine in `dir` (which should hold Parameters.txt).
+  // Starts the engine in `dir` (which should hold Parameters.txt: see TempDir).
   explicit EnginePipe(const std::string& dir) {
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) return;

@@ -12,13 +12,13 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "board/board.h"
 #include "eval/weights.h"
+#include "tests/support.h"
 
 bool operator==(const ScorePair& a, const ScorePair& b) {
   return a.opening == b.opening && a.endgame == b.endgame;
@@ -31,34 +31,16 @@ namespace fs = std::filesystem;
 const std::string SourceDir = TARVO_SOURCE_DIR;
 const char* const MissingMessage = "Error. Tarvo.exe and Parameters.txt should be in one folder\n";
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
 // Runs every test in a fresh temporary directory, since the loader writes its
 // dump into the working directory.
 class ParameterFile : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = fs::current_path();
-    std::string pattern = (fs::temp_directory_path() / "tarvo-parameters-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    fs::current_path(dir_);
+    fs::current_path(dir_.Path());
     weights_ = std::make_unique<EvalWeights>();
   }
-  void TearDown() override {
-    fs::current_path(previous_);
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
+  void TearDown() override { fs::current_path(previous_); }
 
   struct Result {
     std::string out;
@@ -82,7 +64,7 @@ class ParameterFile : public ::testing::Test {
   }
 
   fs::path previous_;
-  fs::path dir_;
+  TempDir dir_;
   std::unique_ptr<EvalWeights> weights_;
 };
 
@@ -95,13 +77,10 @@ std::string Counting(int count) {
 
 // The numbers of the shipped file with the given positions (1-based) replaced.
 std::string ShippedWith(const std::vector<std::pair<int, std::string>>& replacements) {
-  auto list = std::make_unique<NumberList>();
-  list->count = 0;
-  ParseNumbers(list.get(), EmbeddedParameters, EmbeddedParametersSize);
   std::vector<std::string> tokens;
   char buffer[64];
-  for (int k = 0; k < ParameterCount; ++k) {
-    snprintf(buffer, sizeof buffer, "%.17g", list->values[k]);
+  for (double number : ShippedNumbers()) {
+    snprintf(buffer, sizeof buffer, "%.17g", number);
     tokens.push_back(buffer);
   }
   for (const auto& [position, token] : replacements) tokens[position - 1] = token;
@@ -356,7 +335,7 @@ TEST_F(ParameterFile, ShippedFileIsCleanAndConsistent) {
 
 // Random parameter texts: a mix of well-formed numbers, comments, markers,
 // separators and the occasional character the grammar rejects.
-std::string RandomText(std::mt19937* random, int tokens) {
+std::string RandomText(Random* random, int tokens) {
   static const char* const pieces[] = {"12",     "-7",        "0.25",         "-3.5",        "1e2",
                                        "2.5E-1", "0x1p4",     "-inf",         "-nan",        ".5",
                                        "-.5",    "1,5",       "3.",           "-",           "--2",
@@ -365,20 +344,18 @@ std::string RandomText(std::mt19937* random, int tokens) {
                                        "#",      " ",         "\n",           "\r\n",        "\t",
                                        ",",      ".",         "<a><b>",       "+1",          "x",
                                        "\x80",   "9e",        "7e+",          "0x",          "0.5e1.5"};
-  std::uniform_int_distribution<int> pick(0, int(std::size(pieces)) - 1);
-  std::uniform_int_distribution<int> rare(0, 99);
   std::string text;
   for (int k = 0; k < tokens; ++k) {
-    const std::string piece = pieces[pick(*random)];
+    const std::string piece = pieces[random->Below(int(std::size(pieces)))];
     const bool disruptive = piece == "<a><b>" || piece == "+1" || piece == "x" || piece == "\x80" ||
                             piece == "-inf" || piece == "-nan" || piece == "7e+" ||
                             piece.rfind("<unclosed", 0) == 0 || piece.rfind("[unclosed", 0) == 0;
     // About one file in four should meet one of these; the others run to their end.
-    if (disruptive && std::uniform_int_distribution<int>(0, tokens)(*random) >= 2) continue;
+    if (disruptive && random->Below(tokens + 1) >= 2) continue;
     text += piece;
     // Comments and markers opening a step in the wrong order are rare cases of their own.
     const bool opensStep = piece[0] == '<' || piece[0] == '[' || piece[0] == '#';
-    text += opensStep || rare(*random) < 70 ? " " : "";
+    text += opensStep || random->Below(100) < 70 ? " " : "";
   }
   return text;
 }
@@ -405,7 +382,7 @@ TEST_F(ParameterFile, AgreesWithReferenceImplementation) {
       ShippedWith({{98, "1e9"}, {99, "1e9"}, {102, "3e8"}, {105, "-1e9"}, {106, "2e9"}, {107, "2e9"}}),
       ShippedWith({{109, "-nan"}, {114, "7e8"}, {116, "-5e8"}, {118, "1e308"}, {119, "-1e308"}}),
   };
-  std::mt19937 random(20240611);
+  Random random{20240611};
   for (int k = 0; k < 120; ++k) texts.push_back(RandomText(&random, 40 + k * 3));
 
   fs::create_directory("cases");

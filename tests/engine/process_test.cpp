@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,23 +17,6 @@ struct RunResult {
   std::string output;
 };
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-RunResult RunEngine(const std::string& dir, const std::string& input) {
-  {
-    std::ofstream in(dir + "/input.txt", std::ios::binary);
-    in << input;
-  }
-  std::string command = "cd '" + dir + "' && '" + TARVO_ENGINE_PATH + "' < input.txt > output.txt 2>&1";
-  int raw = std::system(command.c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir + "/output.txt")};
-}
-
 int CountOccurrences(const std::string& text, const std::string& needle) {
   int count = 0;
   for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
@@ -42,37 +24,41 @@ int CountOccurrences(const std::string& text, const std::string& needle) {
 }
 
 // The engine's output from `dir` when the binary is `engine` (the built one
-// unless a copy is given), with arguments.
+// unless a copy is given), with arguments; its standard error is dropped
+// unless `errors` says where it goes.
 RunResult RunIn(const std::string& dir, const std::string& input,
-                const std::string& engine = TARVO_ENGINE_PATH, const std::string& arguments = "") {
-  {
-    std::ofstream in(dir + "/input.txt", std::ios::binary);
-    in << input;
-  }
+                const std::string& engine = TARVO_ENGINE_PATH, const std::string& arguments = "",
+                const std::string& errors = "2>/dev/null") {
+  WriteFile(dir + "/input.txt", input);
   std::string command = "cd '" + dir + "' && '";
   command += engine;
-  command += "' " + arguments + " < input.txt > output.txt 2>/dev/null";
-  int raw = std::system(command.c_str());
+  command += "' " + arguments + " < input.txt > output.txt " + errors;
+  const int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir + "/output.txt")};
 }
 
+// The built engine's output, standard error included.
+RunResult RunEngine(const std::string& dir, const std::string& input) {
+  return RunIn(dir, input, TARVO_ENGINE_PATH, "", "2>&1");
+}
+
 TEST(EngineProcess, SilentStartAndExitAtEndOfInput) {
-  std::string dir = MakeEngineDir(true);
-  RunResult r = RunEngine(dir, "");
+  TempDir dir(true);
+  RunResult r = RunEngine(dir.Path(), "");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output, "");
-  std::string dump = ReadFile(dir + "/PERSON INIT.txt");
+  std::string dump = ReadFile(dir.Path() + "/PERSON INIT.txt");
   EXPECT_NE(dump.find("index = 125"), std::string::npos);
 }
 
 TEST(EngineProcess, QuitEndsAtOnceWithoutOutput) {
-  RunResult r = RunEngine(MakeEngineDir(true), "quit\nuci\n");
+  RunResult r = RunEngine(TempDir(true).Path(), "quit\nuci\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output, "");
 }
 
 TEST(EngineProcess, AnswersUciAndIsReadyThroughAPipe) {
-  RunResult r = RunEngine(MakeEngineDir(true), "uci\r\nisready\nquit\n");
+  RunResult r = RunEngine(TempDir(true).Path(), "uci\r\nisready\nquit\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output.rfind("id name Tarvo ", 0), 0u);
   // The first "uci" is followed by the line naming the parameter file read.
@@ -83,7 +69,7 @@ TEST(EngineProcess, AnswersUciAndIsReadyThroughAPipe) {
 
 TEST(EngineProcess, GarbageAndOverlongLinesAreNamedAndIgnored) {
   std::string input = std::string(200000, 'x') + "\n" + "garbage\n\n\x01\x02\n" + "isready\n";
-  RunResult r = RunEngine(MakeEngineDir(true), input);
+  RunResult r = RunEngine(TempDir(true).Path(), input);
   EXPECT_EQ(r.status, 0);
   // The overlong line is refused whole; every other word is named as unknown
   // and the blank line gets nothing.
@@ -98,7 +84,7 @@ TEST(EngineProcess, AnOverlongLineIsRefusedWholeNeverSplit) {
   std::string longest = "isready" + std::string(65535 - 7, ' ') + "\n";
   std::string tooLong = std::string(65536, ' ') + "isready\n";
   RunResult r =
-      RunEngine(MakeEngineDir(true), longest + tooLong + "uci" + std::string(65536, ' ') + "\nquit\n");
+      RunEngine(TempDir(true).Path(), longest + tooLong + "uci" + std::string(65536, ' ') + "\nquit\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output, "readyok\ninfo string line too long, ignored\ninfo string line too long, ignored\n");
 }
@@ -108,7 +94,8 @@ TEST(EngineProcess, MissingParameterFileIsReportedAndPlayContinues) {
   // binary that has none.
   if (std::string(TARVO_ENGINE_PATH).find("/emulated/") != std::string::npos)
     GTEST_SKIP() << "the engine runs under an emulator";
-  std::string dir = MakeEngineDir(false);
+  TempDir temp;
+  const std::string dir = temp.Path();
   std::filesystem::copy_file(TARVO_ENGINE_PATH, dir + "/tarvo");
   RunResult r = RunIn(dir, "isready\n", dir + "/tarvo");
   EXPECT_EQ(r.status, 0);
@@ -134,7 +121,6 @@ class FileSearch : public ::testing::Test {
     // A wrapper that runs the binary under an emulator cannot be copied.
     if (std::string(TARVO_ENGINE_PATH).find("/emulated/") != std::string::npos)
       GTEST_SKIP() << "the engine runs under an emulator";
-    root_ = MakeEngineDir(false);
     fs::create_directories(root_ + "/bin");
     fs::create_directories(root_ + "/share/tarvo");
     fs::create_directories(root_ + "/work");
@@ -149,7 +135,8 @@ class FileSearch : public ::testing::Test {
     return RunIn(root_ + "/work", input, Engine());
   }
 
-  std::string root_;
+  TempDir dir_;
+  const std::string root_ = dir_.Path();
 };
 
 TEST_F(FileSearch, NoFileAnywhere) {
@@ -229,7 +216,8 @@ TEST_F(FileSearch, AnUnwritableDumpIsReportedAndPlayGoesOn) {
 }
 
 TEST(CommandLine, HelpVersionAndBench) {
-  const std::string dir = MakeEngineDir(false);
+  TempDir temp;
+  const std::string dir = temp.Path();
   RunResult version = RunIn(dir, "", TARVO_ENGINE_PATH, "--version");
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.output.rfind("Tarvo ", 0), 0u);

@@ -34,7 +34,6 @@ bool IsLegalAfter(const std::string& fen, const std::vector<std::string>& moves,
 
 class Conformance : public ::testing::Test {
  protected:
-  Conformance() : engine(MakeEngineDir()) {}
   // Sends "go ..." and returns the bestmove line (empty on timeout).
   std::string GoAndWait(const std::string& go, int timeoutMs) {
     engine.Send(go);
@@ -46,7 +45,8 @@ class Conformance : public ::testing::Test {
       if (l.rfind(prefix, 0) == 0) return true;
     return false;
   }
-  EnginePipe engine;
+  TempDir dir{true};  // outlives the engine that runs in it
+  EnginePipe engine{dir.Path()};
 };
 
 TEST_F(Conformance, DepthLimitAndBestmoveFormat) {

@@ -12,28 +12,11 @@
 #include "eval/eval.h"
 #include "eval/pawns.h"
 #include "search/state.h"
+#include "tests/support.h"
 
 namespace {
 
-class Breakdown : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    engine = NewEngine(BuiltInParameters, DefaultHashMb);
-    ASSERT_NE(engine, nullptr);
-  }
-  static void TearDownTestSuite() { FreeEngine(engine); }
-
-  static PlyRecord Ply(i16 low = -InfiniteScore, i16 high = InfiniteScore) {
-    PlyRecord ply;
-    std::memset(&ply, 0, sizeof ply);
-    ply.lazyLow = low;
-    ply.lazyHigh = high;
-    return ply;
-  }
-
-  static EngineState* engine;
-};
-EngineState* Breakdown::engine = nullptr;
+using Breakdown = SharedEngine;
 
 // Bench positions cover openings to pawn endings; the rest add the endings
 // with their own rules and both sides to move.
@@ -53,7 +36,7 @@ TEST_F(Breakdown, PartsAddUpToTheScore) {
   for (const char* fen : Positions()) {
     Position pos;
     ASSERT_TRUE(LoadFen(&pos, fen)) << fen;
-    PlyRecord plain = Ply(), traced = Ply();
+    PlyRecord plain = FreshPly(), traced = FreshPly();
     const i32 score = Evaluate(&pos, &plain, engine->weights, engine->pawnTable);
     EvalBreakdown b;
     std::memset(&b, 0x5A, sizeof b);  // every field must be written
@@ -90,7 +73,7 @@ TEST_F(Breakdown, PartsAddUpToTheScore) {
 TEST_F(Breakdown, SharesAreEachSidesOwn) {
   Position pos;
   ASSERT_TRUE(LoadFen(&pos, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
-  PlyRecord ply = Ply();
+  PlyRecord ply = FreshPly();
   EvalBreakdown b;
   Evaluate(&pos, &ply, engine->weights, engine->pawnTable, &b);
   // Eight pawns, two knights, bishops and rooks and a queen a side; the
@@ -109,7 +92,7 @@ TEST_F(Breakdown, AnEarlyExitIsNamedAndLeavesTheAttackTermsOut) {
   Position pos;
   ASSERT_TRUE(LoadFen(&pos, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
   // A window the quick score lies above.
-  PlyRecord plain = Ply(-500, -400), traced = Ply(-500, -400);
+  PlyRecord plain = FreshPly(-500, -400), traced = FreshPly(-500, -400);
   const i32 score = Evaluate(&pos, &plain, engine->weights, engine->pawnTable);
   EvalBreakdown b;
   EXPECT_EQ(Evaluate(&pos, &traced, engine->weights, engine->pawnTable, &b), score);
@@ -125,7 +108,7 @@ TEST_F(Breakdown, AskingLeavesThePlyRecordAsWithout) {
   for (const char* fen : Positions()) {
     Position pos;
     ASSERT_TRUE(LoadFen(&pos, fen));
-    PlyRecord plain = Ply(), traced = Ply();
+    PlyRecord plain = FreshPly(), traced = FreshPly();
     Evaluate(&pos, &plain, engine->weights, engine->pawnTable);
     EvalBreakdown b;
     Evaluate(&pos, &traced, engine->weights, engine->pawnTable, &b);

@@ -34,14 +34,16 @@ const char* const Positions[] = {
     "6k1/5ppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQ - 0 1",
 };
 
-class WeightBounds : public ::testing::Test {
+class WeightBounds : public SharedEngine {
  protected:
   static void SetUpTestSuite() {
+    SharedEngine::SetUpTestSuite();
     EnsureTables();
     std::memcpy(savedSquareValues, PieceSquareValue, sizeof savedSquareValues);
   }
   static void TearDownTestSuite() {
     std::memcpy(PieceSquareValue, savedSquareValues, sizeof savedSquareValues);
+    SharedEngine::TearDownTestSuite();
   }
   void SetUp() override {
     weights = std::make_unique<EvalWeights>();
@@ -170,10 +172,6 @@ TEST_F(WeightBounds, EveryNumberReplacedInTurn) {
 // during the search: a short search still answers with a legal move and a
 // score inside the mate range.
 TEST_F(WeightBounds, SearchesOnAbsurdWeights) {
-  EngineState* engine = NewEngine(BuiltInParameters, DefaultHashMb);
-  ASSERT_NE(engine, nullptr);
-  engine->session.ignoreInput = 1;
-
   const std::vector<double> shipped = ShippedNumbers();
   std::vector<std::vector<double>> files = {
       std::vector<double>(ParameterCount, 1e300),
@@ -200,21 +198,13 @@ TEST_F(WeightBounds, SearchesOnAbsurdWeights) {
     for (const char* fen : {Positions[1], Positions[3]}) {
       Position pos;
       ASSERT_TRUE(LoadFen(&pos, fen));
-      ResetSearchState(engine);
-      engine->searchState = SearchToLimit;
-      engine->progress.nodes = 0;
-      engine->progress.pollInterval = engine->progress.pollCountdown = 1 << 30;
-      engine->root.iterationDepth = 1;
-      PlyRecord* node = &engine->plies[1];
-      node->lazyLow = -32768;
-      node->lazyHigh = 32767;
-      Evaluate(&pos, node, engine->weights, engine->pawnTable);
+      FreshSearch();
+      EvaluateAt(&pos, 1);
       const i32 score = Search(engine, &pos, -InfiniteScore, InfiniteScore, 4.0f, 1, 1);
       EXPECT_LE(std::abs(score), MateValue) << fen;
-      EXPECT_NE(FindLegalMove(&pos, MoveToText(node->pv[0]).text), NoMove) << fen;
+      EXPECT_NE(FindLegalMove(&pos, MoveToText(engine->plies[1].pv[0]).text), NoMove) << fen;
     }
   }
-  FreeEngine(engine);
 }
 
 }  // namespace

@@ -13,28 +13,17 @@
 #include "search/node.h"
 #include "search/state.h"
 #include "search/table.h"
+#include "tests/support.h"
 
 namespace {
 
-class SearchTest : public ::testing::Test {
+class SearchTest : public SharedEngine {
  protected:
-  static void SetUpTestSuite() {
-    engine = NewEngine(BuiltInParameters, DefaultHashMb);
-    ASSERT_NE(engine, nullptr);
-    engine->session.ignoreInput = 1;
+  // A fresh search of the position.
+  void Fresh(const char* fen) {
+    FreshSearch();
+    ASSERT_TRUE(LoadFen(&pos, fen)) << fen;
   }
-  static void TearDownTestSuite() { FreeEngine(engine); }
-
-  // A fresh search state: empty table, statistics and killers cleared.
-  void Fresh() {
-    ResetSearchState(engine);
-    engine->searchState = SearchToLimit;
-    engine->progress.nodes = 0;
-    engine->progress.pollInterval = engine->progress.pollCountdown = 1 << 30;
-    engine->root.iterationDepth = 1;
-  }
-
-  void Load(const char* fen) { ASSERT_TRUE(LoadFen(&pos, fen)) << fen; }
 
   void Play(const char* moves) {
     char token[8];
@@ -52,10 +41,7 @@ class SearchTest : public ::testing::Test {
 
   // Searches the current position as the node at `ply` with the full window.
   i32 SearchAt(f32 depth, int ply = 1, i32 alpha = -InfiniteScore, i32 beta = InfiniteScore) {
-    PlyRecord* node = &engine->plies[ply];
-    node->lazyLow = -32768;
-    node->lazyHigh = 32767;
-    Evaluate(&pos, node, engine->weights, engine->pawnTable);
+    EvaluateAt(&pos, ply);
     return Search(engine, &pos, alpha, beta, depth, ply, 1);
   }
 
@@ -66,11 +52,8 @@ class SearchTest : public ::testing::Test {
     return text.text;
   }
 
-  static EngineState* engine;
-  static Position pos;
+  static inline Position pos;
 };
-EngineState* SearchTest::engine = nullptr;
-Position SearchTest::pos;
 
 TEST_F(SearchTest, MatesAreFoundWithExactDistances) {
   // Scores are seen from ply 1: mating at ply p scores 32700 - p.
@@ -86,8 +69,7 @@ TEST_F(SearchTest, MatesAreFoundWithExactDistances) {
       {"r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1", 6, 32694, "f6a6"},
   };
   for (const Case& c : cases) {
-    Fresh();
-    Load(c.fen);
+    Fresh(c.fen);
     EXPECT_EQ(SearchAt(c.depth), c.score) << c.fen;
     if (c.move != nullptr) {
       EXPECT_STREQ(BestText(), c.move) << c.fen;
@@ -96,66 +78,57 @@ TEST_F(SearchTest, MatesAreFoundWithExactDistances) {
 }
 
 TEST_F(SearchTest, MatedStalemateAndMateDistanceBounds) {
-  Fresh();
-  Load("7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");  // mated
+  Fresh("7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");  // mated
   EXPECT_EQ(SearchAt(3), 1 - MateValue);
-  Fresh();
-  Load("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");  // stalemated
+  Fresh("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");  // stalemated
   EXPECT_EQ(SearchAt(3), 0);
 
   // At ply 5 nothing better than mating at ply 6 exists: a window above it closes at once.
-  Fresh();
-  Load(StartFen);
+  Fresh(StartFen);
   EXPECT_EQ(SearchAt(4, 5, MateValue - 1 - 5, InfiniteScore), MateValue - 1 - 5);
   EXPECT_EQ(engine->progress.nodes, 1u);
   // Nor can the side to move be mated before ply 7.
-  Fresh();
+  FreshSearch();
   EXPECT_EQ(SearchAt(4, 5, -InfiniteScore, 5 - (MateValue - 2)), 5 - (MateValue - 2));
 }
 
 TEST_F(SearchTest, DrawsByRuleInsideTheTree) {
   // A single repetition two plies deep is a draw.
-  Fresh();
-  Load(StartFen);
+  Fresh(StartFen);
   Play("g1f3 g8f6 f3g1 f6g8");
   EXPECT_EQ(SearchAt(5), 0);
   EXPECT_EQ(engine->progress.nodes, 0u);
 
-  // Fifty-move rule: a draw unless the side to move is mated on the hundredth ply.
-  Fresh();
-  Load("4k3/8/8/8/8/8/3q4/4K3 w - - 0 1");
-  pos.fifty = 100;
-  EXPECT_EQ(SearchAt(3), 0);
-  Fresh();
-  Load("7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");
-  pos.fifty = 100;
-  EXPECT_EQ(SearchAt(3), 1 - MateValue);
-  Fresh();
-  Load("7k/8/6K1/8/8/8/8/6Q1 w - - 0 1");
-  pos.fifty = 101;
-  EXPECT_EQ(SearchAt(3), 0);
-
-  // The FEN's halfmove clock counts: a queen up but one move from the
-  // fifty-move draw, with no mate in one, is a draw; without the clock it wins.
-  Fresh();
-  Load("4k3/8/8/8/8/8/8/3QK3 w - - 99 80");
-  EXPECT_EQ(SearchAt(3), 0);
-  Fresh();
-  Load("3qk3/8/8/8/8/8/8/4K3 b - - 99 80");
-  EXPECT_EQ(SearchAt(3), 0);
-  Fresh();
-  Load("4k3/8/8/8/8/8/8/3QK3 w - - 90 80");
+  const struct {
+    const char* fen;
+    int fifty;  // set after loading; -1 keeps the FEN's own clock
+    i32 score;
+  } cases[] = {
+      // Fifty-move rule: a draw unless the side to move is mated on the hundredth ply.
+      {"4k3/8/8/8/8/8/3q4/4K3 w - - 0 1", 100, 0},
+      {"7k/6Q1/6K1/8/8/8/8/8 b - - 0 1", 100, 1 - MateValue},
+      {"7k/8/6K1/8/8/8/8/6Q1 w - - 0 1", 101, 0},
+      // The FEN's halfmove clock counts: a queen up but one move from the
+      // fifty-move draw, with no mate in one, is a draw.
+      {"4k3/8/8/8/8/8/8/3QK3 w - - 99 80", -1, 0},
+      {"3qk3/8/8/8/8/8/8/4K3 b - - 99 80", -1, 0},
+  };
+  for (const auto& c : cases) {
+    Fresh(c.fen);
+    if (c.fifty >= 0) pos.fifty = u8(c.fifty);
+    EXPECT_EQ(SearchAt(3), c.score) << c.fen;
+  }
+  // Without the clock it wins.
+  Fresh("4k3/8/8/8/8/8/8/3QK3 w - - 90 80");
   EXPECT_GT(SearchAt(3), 500);
 }
 
 TEST_F(SearchTest, WinsHangingMaterial) {
-  Fresh();
-  Load("4k3/8/8/3q4/8/8/3R4/4K3 w - - 0 1");
+  Fresh("4k3/8/8/3q4/8/8/3R4/4K3 w - - 0 1");
   i32 v = SearchAt(4);
   EXPECT_STREQ(BestText(), "d2d5");
   EXPECT_GT(v, 300);
-  Fresh();
-  Load("r1bqkbnr/pppp1ppp/2n5/4p3/3PP3/5N2/PPP2PPP/RNBQKB1R b KQkq - 0 3");
+  Fresh("r1bqkbnr/pppp1ppp/2n5/4p3/3PP3/5N2/PPP2PPP/RNBQKB1R b KQkq - 0 3");
   SearchAt(6);
   EXPECT_STREQ(BestText(), "e5d4");
 }
@@ -165,8 +138,7 @@ TEST_F(SearchTest, LeavesThePositionAsItFoundIt) {
                         "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
                         "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8"};
   for (const char* fen : fens) {
-    Fresh();
-    Load(fen);
+    Fresh(fen);
     static Position before;
     before = pos;
     SearchAt(6);
@@ -178,13 +150,11 @@ TEST_F(SearchTest, LeavesThePositionAsItFoundIt) {
 
 TEST_F(SearchTest, FixedDepthSearchesAreDeterministic) {
   const char* fen = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
-  Fresh();
-  Load(fen);
+  Fresh(fen);
   i32 first = SearchAt(7);
   u64 firstNodes = engine->progress.nodes;
   Move firstMove = Best();
-  Fresh();
-  Load(fen);
+  Fresh(fen);
   EXPECT_EQ(SearchAt(7), first);
   EXPECT_EQ(engine->progress.nodes, firstNodes);
   EXPECT_EQ(Best(), firstMove);
@@ -193,38 +163,25 @@ TEST_F(SearchTest, FixedDepthSearchesAreDeterministic) {
 
 TEST_F(SearchTest, QuiescenceStandPatAndEvasions) {
   // Not in check, static score above beta: the stand-pat score itself.
-  Fresh();
-  Load("4k3/8/8/8/8/8/8/QQQ1K3 w - - 0 1");
-  PlyRecord* node = &engine->plies[1];
-  node->lazyLow = -32768;
-  node->lazyHigh = 32767;
-  i32 eval = Evaluate(&pos, node, engine->weights, engine->pawnTable);
+  Fresh("4k3/8/8/8/8/8/8/QQQ1K3 w - - 0 1");
+  i32 eval = EvaluateAt(&pos, 1);
   EXPECT_EQ(Quiesce(engine, &pos, -100, 100, 1.0f, 1), eval);
   EXPECT_EQ(engine->progress.nodes, 1u);
 
   // Nothing to capture and no check to give: max(alpha, eval).
-  Fresh();
-  Load("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
-  node->lazyLow = -32768;
-  node->lazyHigh = 32767;
-  eval = Evaluate(&pos, node, engine->weights, engine->pawnTable);
+  Fresh("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
+  eval = EvaluateAt(&pos, 1);
   EXPECT_EQ(Quiesce(engine, &pos, eval - 50, eval + 50, 0.0f, 1), eval);
   EXPECT_EQ(Quiesce(engine, &pos, eval + 10, eval + 50, 0.0f, 1), eval + 10);
 
   // In check with legal replies that all fail low: alpha, not the best score.
-  Fresh();
-  Load("4k3/8/8/8/8/8/4r3/4K3 w - - 0 1");
-  node->lazyLow = -32768;
-  node->lazyHigh = 32767;
-  Evaluate(&pos, node, engine->weights, engine->pawnTable);
-  ASSERT_NE(node->checkCount, 0);
+  Fresh("4k3/8/8/8/8/8/4r3/4K3 w - - 0 1");
+  EvaluateAt(&pos, 1);
+  ASSERT_NE(engine->plies[1].checkCount, 0);
   EXPECT_EQ(Quiesce(engine, &pos, 2000, 2100, 0.0f, 1), 2000);
   // Mated in the quiescence search.
-  Fresh();
-  Load("7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");
-  node->lazyLow = -32768;
-  node->lazyHigh = 32767;
-  Evaluate(&pos, node, engine->weights, engine->pawnTable);
+  Fresh("7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");
+  EvaluateAt(&pos, 1);
   EXPECT_EQ(Quiesce(engine, &pos, -InfiniteScore, InfiniteScore, 0.0f, 1), 1 - MateValue);
 }
 
@@ -238,16 +195,11 @@ TEST_F(SearchTest, LazyWindowSaturatesInsteadOfWrapping) {
   EXPECT_EQ(child.lazyHigh, 160);
 }
 
-}  // namespace
-
-namespace {
-
 // Scores outside the real range in the table (what a node whose moves were
 // all pruned could once leave there) must not keep the root's aspiration loop
 // widening a window that cannot widen.
 TEST_F(SearchTest, RootTerminatesWithOutOfRangeTableScores) {
-  Fresh();
-  Load("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3");
+  Fresh("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3");
   MoveList first;
   first.count = 0;
   GenerateLegal(&pos, &first);
@@ -277,10 +229,6 @@ TEST_F(SearchTest, RootTerminatesWithOutOfRangeTableScores) {
   EXPECT_NE(FindLegalMove(&pos, MoveToText(engine->plies[0].pv[0]).text), NoMove);
 }
 
-}  // namespace
-
-namespace {
-
 // MultiPV ranks hold the best moves in order, whichever iteration first saw
 // them: with K+R v K (values from an outside engine at depth 30) two quiet
 // king moves mate in two and only rook moves follow, the best of them mating
@@ -290,12 +238,10 @@ TEST_F(SearchTest, MultiPvRanksAreTheBestMovesInOrder) {
     i32 score;
     const char* moves[2];  // a move beginning with either, each at most once
   };
-  const Rank expected[] = {{MateValue - 3, {"c6b6", "c6c7"}},
-                           {MateValue - 3, {"c6b6", "c6c7"}},
-                           {MateValue - 5, {"h1", nullptr}}};
+  const Rank expected[] = {
+      {MateValue - 3, {"c6b6", "c6c7"}}, {MateValue - 3, {"c6b6", "c6c7"}}, {MateValue - 5, {"h1", nullptr}}};
   for (int depth : {3, 4, 5, 7}) {
-    Fresh();
-    Load("k7/8/2K5/8/8/8/8/7R w - - 0 1");
+    Fresh("k7/8/2K5/8/8/8/8/7R w - - 0 1");
     static SearchLimits limits;
     limits = SearchLimits{};
     limits.depth = depth;
@@ -317,10 +263,6 @@ TEST_F(SearchTest, MultiPvRanksAreTheBestMovesInOrder) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // A lazy evaluation writes no threat counts: the test of a marked move must
 // not read counts another position left in the record.
 TEST_F(SearchTest, ThreatTestIgnoresLeftoverCounts) {
@@ -332,12 +274,10 @@ TEST_F(SearchTest, ThreatTestIgnoresLeftoverCounts) {
   } cases[] = {{"r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10", "h2h3"},
                {"r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 b - - 0 10", "h7h6"}};
   for (const Case& c : cases) {
-    Load(c.fen);
+    ASSERT_TRUE(LoadFen(&pos, c.fen)) << c.fen;
+    EvaluateAt(&pos, 1);
     PlyRecord* node = &engine->plies[1];
     PlyRecord* child = &engine->plies[2];
-    node->lazyLow = -32768;
-    node->lazyHigh = 32767;
-    Evaluate(&pos, node, engine->weights, engine->pawnTable);
     ASSERT_EQ(node->lazy, 0) << c.fen;
     const int mover = pos.side;
     UndoRecord undo;

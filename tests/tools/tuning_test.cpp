@@ -14,15 +14,16 @@
 #include <string>
 #include <vector>
 
-#include "board/board.h"
 #include "base/output.h"
+#include "board/board.h"
 #include "engine/engine.h"
 #include "engine/parameters.h"
-#include "search/state.h"
 #include "eval/eval.h"
 #include "eval/pawns.h"
 #include "eval/weights.h"
 #include "search/search.h"
+#include "search/state.h"
+#include "tests/support.h"
 #include "tools/tuning/selfplay.h"
 #include "tools/tuning/tuner.h"
 
@@ -31,20 +32,6 @@ namespace {
 using namespace tuning;
 
 const std::string SourceDir = TARVO_SOURCE_DIR;
-
-std::string ReadFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<double> ShippedNumbers() {
-  static NumberList list;
-  list.count = 0;
-  ParseNumbers(&list, EmbeddedParameters, EmbeddedParametersSize);
-  return std::vector<double>(list.values, list.values + ParameterCount);
-}
 
 // The named weights of a record, compared as one block.
 bool SameWeights(const EvalWeights& a, const EvalWeights& b) {
@@ -68,15 +55,14 @@ TEST(TuningCurve, ErrorOfAHandComputedSet) {
 
 TEST(TuningCurve, FitsTheConstantOfTheCurveTheLabelsCameFrom) {
   std::vector<float> scores, exact, drawn;
-  u64 state = 12345;
+  Random random{12345};
   for (int n = 0; n < 200000; ++n) {
-    state = state * 6364136223846793005ull + 1442695040888963407ull;
-    const float s = float(int(state >> 33) % 1201 - 600);
+    const float s = float(random.Below(1201) - 600);
     const double e = Expected(s, 1.37);
     scores.push_back(s);
     exact.push_back(float(e));
     // Win or loss drawn with the curve's probability.
-    const double u = double(state >> 11 & 0xFFFFF) / double(0x100000);
+    const double u = double(random.Next() >> 11) / double(1ull << 53);
     drawn.push_back(u < e ? 1.0f : 0.0f);
   }
   EXPECT_NEAR(FitK(scores, exact), 1.37, 1e-3);
@@ -242,16 +228,8 @@ TEST(TuningRanges, ShippedNumbersAreInsideAndProjectionKeepsKingSafetyUnsigned) 
 // ---------------------------------------------------------------------------
 // Evaluation under changed numbers
 
-class TuningEngine : public ::testing::Test {
+class TuningEngine : public SharedEngine {
  protected:
-  static void SetUpTestSuite() {
-    engine = NewEngine(BuiltInParameters, DefaultHashMb);
-    ASSERT_NE(engine, nullptr);
-    engine->session.ignoreInput = 1;
-  }
-  static void TearDownTestSuite() {
-    FreeEngine(engine);
-  }
   void SetUp() override {
     SetOutputMuted(true);
     ApplyNumbers(engine, ShippedNumbers().data());
@@ -261,10 +239,7 @@ class TuningEngine : public ::testing::Test {
     ApplyNumbers(engine, ShippedNumbers().data());
     SetOutputMuted(false);
   }
-
-  static EngineState* engine;
 };
-EngineState* TuningEngine::engine = nullptr;
 
 TEST_F(TuningEngine, ChangedNumbersNeverReadAStaleCacheOrPieceSquareSum) {
   // Doubled and isolated pawns, kings sheltered: pawn-structure, shelter and
@@ -291,10 +266,7 @@ TEST_F(TuningEngine, ChangedNumbersNeverReadAStaleCacheOrPieceSquareSum) {
   BuildShelterTable(fresh.get(), engine->weights);
   auto reloaded = std::make_unique<Position>();
   ASSERT_TRUE(LoadFen(reloaded.get(), fen));
-  PlyRecord ply;
-  std::memset(&ply, 0, sizeof ply);
-  ply.lazyLow = -InfiniteScore;
-  ply.lazyHigh = InfiniteScore;
+  PlyRecord ply = FreshPly();
   const i32 expected = Evaluate(reloaded.get(), &ply, engine->weights, fresh.get());
   EXPECT_NE(after, before);
   EXPECT_EQ(after, expected);
@@ -318,13 +290,11 @@ TEST_F(TuningEngine, APassScoresEveryPositionWithTheFullWindow) {
   EXPECT_EQ(scores[0], 0);
   for (int n = 1; n < 3; ++n) {
     ASSERT_TRUE(LoadFen(pos.get(), fens[n]));
-    PlyRecord ply;
-    std::memset(&ply, 0, sizeof ply);
-    ply.lazyLow = -InfiniteScore;
-    ply.lazyHigh = InfiniteScore;
-    EXPECT_EQ(scores[size_t(n)], Sign[pos->side] * Evaluate(pos.get(), &ply, engine->weights, engine->pawnTable)) << n;
-    ply.lazyLow = -1;
-    ply.lazyHigh = 1;
+    PlyRecord ply = FreshPly();
+    EXPECT_EQ(scores[size_t(n)],
+              Sign[pos->side] * Evaluate(pos.get(), &ply, engine->weights, engine->pawnTable))
+        << n;
+    ply = FreshPly(-1, 1);
     Evaluate(pos.get(), &ply, engine->weights, engine->pawnTable);
     EXPECT_EQ(ply.lazy, 1) << n;  // the narrow window would have exited early
   }
@@ -385,7 +355,8 @@ TEST_F(TuningEngine, SelfPlayKeepsOnlyQuietPositionsAndRepeatsItself) {
         const bool capture = check->board[MoveTo(m)] != Empty || (m & MovePromotionFlag) != 0 ||
                              (MovePiece(m) == Pawn && FileOf(MoveTo(m)) != FileOf(MoveFrom(m)));
         if (!capture) continue;
-        if (ExchangeValue[MovePiece(m)] > ExchangeValue[MoveCaptured(m)] && StaticExchange(check.get(), m) < 0)
+        if (ExchangeValue[MovePiece(m)] > ExchangeValue[MoveCaptured(m)] &&
+            StaticExchange(check.get(), m) < 0)
           continue;
         UndoRecord undo;
         MakeMove(check.get(), m, &undo);
