@@ -86,19 +86,45 @@ TEST_F(UciTest, CommandsMatchByLeadingTextOnly) {
   EXPECT_EQ(Run("ucinewgame\n"), "");
 }
 
-TEST_F(UciTest, MultiPvIsStoredAndBounded) {
-  Run("setoption name MultiPV value 3\n");
-  EXPECT_EQ(engine->options.multiPv, 3);
-  Run("setoption name multipv value 5\n");  // names are case-sensitive
-  EXPECT_EQ(engine->options.multiPv, 3);
-  Run("setoption name MultiPV value 0\n");
+// The rows run in order, each on the values the rows before left: names are
+// case-sensitive and numbers are bounded to the announced range.
+TEST_F(UciTest, OptionValuesAreStoredAndBounded) {
+  const struct {
+    const char* line;  // after "setoption name "
+    i32 EngineOptions::*option;
+    i32 value;
+  } cases[] = {
+      {"MultiPV value 3", &EngineOptions::multiPv, 3},
+      {"multipv value 5", &EngineOptions::multiPv, 3},
+      {"MultiPV value 0", &EngineOptions::multiPv, 1},
+      {"MultiPV value 99", &EngineOptions::multiPv, 16},
+      {"MultiPV value -4", &EngineOptions::multiPv, 1},
+      {"MultiPV value 123456789012345678901234567890", &EngineOptions::multiPv, 16},
+      {"Rate of play value fast", &EngineOptions::rateOfPlay, 2},
+      {"Rate of play value slow", &EngineOptions::rateOfPlay, 0},
+      {"Rate of play value slow and fast", &EngineOptions::rateOfPlay, 2},
+      {"Rate of play value nothing known", &EngineOptions::rateOfPlay, 2},
+      {"Move Overhead value 250", &EngineOptions::moveOverhead, 250},
+      {"Move Overhead value 99999", &EngineOptions::moveOverhead, 5000},
+      {"Move Overhead value -3", &EngineOptions::moveOverhead, 0},
+  };
+  for (const auto& c : cases) {
+    Run(std::string("setoption name ") + c.line + "\n");
+    EXPECT_EQ(engine->options.*c.option, c.value) << c.line;
+  }
+  // A repeated "uci" puts every option back to its default.
+  Run("uci\n");
   EXPECT_EQ(engine->options.multiPv, 1);
-  Run("setoption name MultiPV value 99\n");
-  EXPECT_EQ(engine->options.multiPv, 16);
-  Run("setoption name MultiPV value -4\n");
-  EXPECT_EQ(engine->options.multiPv, 1);
-  Run("setoption name MultiPV value 123456789012345678901234567890\n");
-  EXPECT_EQ(engine->options.multiPv, 16);
+  EXPECT_EQ(engine->options.moveOverhead, 10);
+
+  Run("setoption name Ponder value true\n");
+  EXPECT_EQ(engine->options.ponderEnabled, 1);
+  Run("setoption name Ponder value false\n");
+  EXPECT_EQ(engine->options.ponderEnabled, 0);
+  Run("setoption name UCI_Chess960 value true\n");  // not settable
+  EXPECT_EQ(engine->options.chess960, 0);
+  Run("setoption name UCI_ShowCurrLine value true\r\n");
+  EXPECT_EQ(engine->options.showCurrLine, 1);
 }
 
 TEST_F(UciTest, HashSizesFollowTheOption) {
@@ -114,55 +140,22 @@ TEST_F(UciTest, HashSizesFollowTheOption) {
   EXPECT_EQ(engine->tt.entries, before);
   EXPECT_EQ(engine->tt.entries[5].key, 12345u);
 
-  Run("setoption name Hash value 100\n");
-  EXPECT_EQ(engine->tt.entryCount, 64u * 1024 * 1024 / 16);
-  EXPECT_EQ(engine->tt.entries[5].key, 0u);
-  EXPECT_EQ(engine->tt.entries[5].depth, -128);
-  Run("setoption name Hash value 1\n");
-  EXPECT_EQ(engine->tt.entryCount, 8u * 1024 * 1024 / 16);
-  Run("setoption name Hash value 1000\n");
-  EXPECT_EQ(engine->tt.entryCount, 256u * 1024 * 1024 / 16);
-  Run("setoption name Hash value 99999999999999999999\n");
-  EXPECT_EQ(engine->tt.entryCount, 256u * 1024 * 1024 / 16);
-  Run("setoption name Hash value 32\n");
-  EXPECT_EQ(engine->tt.entryCount, 32u * 1024 * 1024 / 16);
+  // Megabytes asked for and the megabytes the table gets.
+  const struct {
+    const char* value;
+    u32 megabytes;
+  } sizes[] = {{"100", 64}, {"1", 8}, {"1000", 256}, {"99999999999999999999", 256}, {"32", 32}};
+  for (const auto& c : sizes) {
+    Run(std::string("setoption name Hash value ") + c.value + "\n");
+    EXPECT_EQ(engine->tt.entryCount, c.megabytes * 1024 * 1024 / 16) << c.value;
+    EXPECT_EQ(engine->tt.entries[5].key, 0u) << c.value;
+    EXPECT_EQ(engine->tt.entries[5].depth, -128) << c.value;
+  }
 
   // A repeated "uci" puts every option back to its default.
   Run("uci\n");
   EXPECT_EQ(engine->tt.entryCount, 1048576u);
   EXPECT_EQ(engine->options.hashSizeMb, 16);
-}
-
-TEST_F(UciTest, RateOfPlayAndFlags) {
-  Run("setoption name Rate of play value fast\n");
-  EXPECT_EQ(engine->options.rateOfPlay, 2);
-  Run("setoption name Rate of play value slow\n");
-  EXPECT_EQ(engine->options.rateOfPlay, 0);
-  Run("setoption name Rate of play value slow and fast\n");
-  EXPECT_EQ(engine->options.rateOfPlay, 2);
-  Run("setoption name Rate of play value nothing known\n");
-  EXPECT_EQ(engine->options.rateOfPlay, 2);
-
-  Run("setoption name Ponder value true\n");
-  EXPECT_EQ(engine->options.ponderEnabled, 1);
-  Run("setoption name Ponder value false\n");
-  EXPECT_EQ(engine->options.ponderEnabled, 0);
-  Run("setoption name UCI_Chess960 value true\n");  // not settable
-  EXPECT_EQ(engine->options.chess960, 0);
-  Run("setoption name UCI_ShowCurrLine value true\r\n");
-  EXPECT_EQ(engine->options.showCurrLine, 1);
-}
-
-TEST_F(UciTest, MoveOverheadIsBounded) {
-  // Move Overhead is bounded to its announced range; "uci" restores 10.
-  Run("setoption name Move Overhead value 250\n");
-  EXPECT_EQ(engine->options.moveOverhead, 250);
-  Run("setoption name Move Overhead value 99999\n");
-  EXPECT_EQ(engine->options.moveOverhead, 5000);
-  Run("setoption name Move Overhead value -3\n");
-  EXPECT_EQ(engine->options.moveOverhead, 0);
-  Run("uci\n");
-  EXPECT_EQ(engine->options.moveOverhead, 10);
 }
 
 TEST_F(UciTest, ClearHashEmptiesTheTableEachTimeItIsPressed) {

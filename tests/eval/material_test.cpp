@@ -72,6 +72,12 @@ class MaterialTest : public ::testing::Test {
   }
 };
 
+struct ScaleCase {
+  const char* white;
+  const char* black;
+  int scale;
+};
+
 // Puts `count` pieces on the lowest free squares and keeps materialIndex the
 // linear sum and the overflow mark, as make-move would after promotions.
 void Place(Position* pos, int colour, int type, int count) {
@@ -234,14 +240,9 @@ TEST_F(MaterialTest, OtherTerms) {
 }
 
 TEST_F(MaterialTest, ScalesWithOneUnitEach) {
-  EXPECT_EQ(Scale("N", "P"), -5);
-  EXPECT_EQ(Scale("P", "N"), -5);
-  EXPECT_EQ(Scale("R", "N"), 10);
-  EXPECT_EQ(Scale("B", "R"), 10);
-  EXPECT_EQ(Scale("Q", "R"), 80);
-  EXPECT_EQ(Scale("R", "Q"), 80);
-  EXPECT_EQ(Scale("Q", "N"), 100);
-  EXPECT_EQ(Scale("P", "P"), 100);
+  const ScaleCase cases[] = {{"N", "P", -5}, {"P", "N", -5}, {"R", "N", 10},  {"B", "R", 10},
+                             {"Q", "R", 80}, {"R", "Q", 80}, {"Q", "N", 100}, {"P", "P", 100}};
+  for (const ScaleCase& c : cases) EXPECT_EQ(Scale(c.white, c.black), c.scale) << c.white << " v " << c.black;
 
   // KN v KP: M = 330 - 100 = 230, trunc(-105*230/100) = trunc(-241.5) = -241;
   // knight term (18-6)*(0-1)*25/10 = -30; pawn trunc(-14/24) = 0. Total -271.
@@ -253,32 +254,16 @@ TEST_F(MaterialTest, ScalesWithOneUnitEach) {
 }
 
 TEST_F(MaterialTest, ScalesWithTwoUnits) {
-  EXPECT_EQ(Scale("NN", "R"), -5);
-  EXPECT_EQ(Scale("B", "PP"), -1);
-  EXPECT_EQ(Scale("NN", "BP"), -1);
-  EXPECT_EQ(Scale("N", "BB"), 60);
-  EXPECT_EQ(Scale("BP", "BB"), 10);
-  EXPECT_EQ(Scale("NP", "BB"), 12);
-  EXPECT_EQ(Scale("RR", "QN"), 25);
-  EXPECT_EQ(Scale("N", "NP"), 10);
-  EXPECT_EQ(Scale("B", "NP"), 10);
-  EXPECT_EQ(Scale("RN", "R"), 3);
-  EXPECT_EQ(Scale("R", "RB"), 6);
-  EXPECT_EQ(Scale("B", "BN"), 10);
-  EXPECT_EQ(Scale("N", "BN"), 15);
-  EXPECT_EQ(Scale("BB", "BN"), 15);
-  EXPECT_EQ(Scale("NN", "NN"), 15);
-  EXPECT_EQ(Scale("BP", "R"), -10);
-  EXPECT_EQ(Scale("RP", "RN"), 10);
-  EXPECT_EQ(Scale("NP", "BN"), 25);
-  // Near misses keep 100: no rule for these, a one-unit rule does not reach a
-  // two-unit side, and three units on a side switch every rule off.
-  EXPECT_EQ(Scale("RP", "R"), 100);
-  EXPECT_EQ(Scale("BB", ""), 100);
-  EXPECT_EQ(Scale("Q", "RP"), 100);
-  EXPECT_EQ(Scale("BBP", "N"), 100);
-  EXPECT_EQ(Scale("RNP", "RP"), 100);
-  EXPECT_EQ(Scale("PPP", "N"), 100);
+  // The last six are near misses that keep 100: no rule for them, a one-unit
+  // rule does not reach a two-unit side, and three units on a side switch
+  // every rule off.
+  const ScaleCase cases[] = {{"NN", "R", -5},  {"B", "PP", -1},   {"NN", "BP", -1},   {"N", "BB", 60},
+                             {"BP", "BB", 10}, {"NP", "BB", 12},  {"RR", "QN", 25},   {"N", "NP", 10},
+                             {"B", "NP", 10},  {"RN", "R", 3},    {"R", "RB", 6},     {"B", "BN", 10},
+                             {"N", "BN", 15},  {"BB", "BN", 15},  {"NN", "NN", 15},   {"BP", "R", -10},
+                             {"RP", "RN", 10}, {"NP", "BN", 25},  {"RP", "R", 100},   {"BB", "", 100},
+                             {"Q", "RP", 100}, {"BBP", "N", 100}, {"RNP", "RP", 100}, {"PPP", "N", 100}};
+  for (const ScaleCase& c : cases) EXPECT_EQ(Scale(c.white, c.black), c.scale) << c.white << " v " << c.black;
 
   // KBB v KN: M = 660 - 330 = 330, trunc(-40*330/100) = -132; pair
   // 30 + 120/11 = 40; knight term 12*1*25/10 = 30. Total -62.

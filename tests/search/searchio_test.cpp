@@ -22,7 +22,9 @@ class SearchIoTest : public ::testing::Test {
     }
   }
   // The clock as if the search had started `ms` milliseconds ago.
-  void StartedAgo(i32 ms) { engine.progress.startTick = engine.progress.lastInfoTick = TickCount() - u32(ms); }
+  void StartedAgo(i32 ms) {
+    engine.progress.startTick = engine.progress.lastInfoTick = TickCount() - u32(ms);
+  }
   static EngineState engine;
 };
 EngineState SearchIoTest::engine;
@@ -88,73 +90,58 @@ TEST_F(SearchIoTest, PvLinesWithCentipawnAndMateScores) {
   EXPECT_EQ(one.find("multipv 2"), std::string::npos);
 }
 
-TEST_F(SearchIoTest, ClockRules) {
-  engine.searchState = SearchOnClock;
+// Each row is one periodic check of a search that started `elapsed` ms ago,
+// under a clock of 400 ms allocated and 1000 ms at most.
+TEST_F(SearchIoTest, ClockAndLimitRules) {
+  struct Check {
+    SearchState state = SearchOnClock;
+    i32 depth = 1, elapsed = 0, moveTime = 0, nodeLimit = 0;
+    u64 nodes = 0;
+    u8 laterRootMove = 0, scoreDropped = 0, rootResearch = 0;
+    i32 extraTime = 0;
+    SearchState after = SearchOnClock;
+    i32 countdownAfter = 1000;  // the countdown to the next check, 1000 before
+  };
+  const Check checks[] = {
+      // The hard limit ends even the first iteration.
+      {.elapsed = 900},
+      {.elapsed = 1000, .after = SearchStopped},
+      // The soft limit needs a later root move, no score drop and no re-search.
+      {.depth = 4, .elapsed = 500},
+      {.depth = 4, .elapsed = 500, .laterRootMove = 1, .scoreDropped = 1},
+      {.depth = 4, .elapsed = 500, .laterRootMove = 1, .rootResearch = 1},
+      {.depth = 4, .elapsed = 500, .laterRootMove = 1, .extraTime = 200},
+      {.depth = 4, .elapsed = 500, .laterRootMove = 1, .after = SearchStopped},
+      // Move time and node limits end the first iteration too.
+      {.state = SearchToLimit, .elapsed = 250, .moveTime = 300, .after = SearchToLimit},
+      {.state = SearchToLimit, .elapsed = 300, .moveTime = 300, .after = SearchStopped},
+      {.state = SearchToLimit, .nodeLimit = 1000, .nodes = 1000, .after = SearchStopped},
+      // Short of the limit, the next check is moved onto the node that reaches it.
+      {.state = SearchToLimit,
+       .nodeLimit = 5000,
+       .nodes = 4200,
+       .after = SearchToLimit,
+       .countdownAfter = 799},
+      {.state = SearchToLimit, .nodeLimit = 5000, .nodes = 1000, .after = SearchToLimit},
+  };
   engine.budget.maximumTime = 1000;
   engine.budget.allocatedTime = 400;
-  // The hard limit ends even the first iteration.
-  engine.root.iterationDepth = 1;
-  StartedAgo(900);
-  PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, SearchOnClock);
-  StartedAgo(1000);
-  PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, SearchStopped);
-
-  // The soft limit needs a later root move, no score drop and no re-search.
-  engine.searchState = SearchOnClock;
-  engine.root.iterationDepth = 4;
-  StartedAgo(500);
-  PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, SearchOnClock);
-  engine.root.laterRootMove = 1;
-  engine.root.scoreDropped = 1;
-  PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, SearchOnClock);
-  engine.root.scoreDropped = 0;
-  engine.root.rootResearch = 1;
-  PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, SearchOnClock);
-  engine.root.rootResearch = 0;
-  engine.budget.extraTime = 200;
-  PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, SearchOnClock);
-  engine.budget.extraTime = 0;
-  PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, SearchStopped);
-}
-
-TEST_F(SearchIoTest, FixedLimitRules) {
-  // Move time and node limits end the first iteration too.
-  engine.searchState = SearchToLimit;
-  engine.budget.moveTime = 300;
-  engine.root.iterationDepth = 1;
-  StartedAgo(250);
-  PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, SearchToLimit);
-  StartedAgo(300);
-  PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, SearchStopped);
-
-  engine.searchState = SearchToLimit;
-  engine.budget.moveTime = 0;
-  engine.budget.nodeLimit = 1000;
-  engine.progress.nodes = 1000;
-  PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, SearchStopped);
-
-  // Short of the limit, the next check is moved onto the node that reaches it.
-  engine.searchState = SearchToLimit;
-  engine.budget.nodeLimit = 5000;
-  engine.progress.nodes = 4200;
-  engine.progress.pollCountdown = 1000;
-  PeriodicCheck(&engine);
-  EXPECT_EQ(engine.searchState, SearchToLimit);
-  EXPECT_EQ(engine.progress.pollCountdown, 799);
-  engine.progress.nodes = 1000;
-  engine.progress.pollCountdown = 1000;
-  PeriodicCheck(&engine);
-  EXPECT_EQ(engine.progress.pollCountdown, 1000);
+  for (const Check& c : checks) {
+    engine.searchState = c.state;
+    engine.root.iterationDepth = c.depth;
+    engine.budget.moveTime = c.moveTime;
+    engine.budget.nodeLimit = c.nodeLimit;
+    engine.progress.nodes = c.nodes;
+    engine.progress.pollCountdown = 1000;
+    engine.root.laterRootMove = c.laterRootMove;
+    engine.root.scoreDropped = c.scoreDropped;
+    engine.root.rootResearch = c.rootResearch;
+    engine.budget.extraTime = c.extraTime;
+    StartedAgo(c.elapsed);
+    PeriodicCheck(&engine);
+    EXPECT_EQ(engine.searchState, c.after) << "row " << &c - checks;
+    EXPECT_EQ(engine.progress.pollCountdown, c.countdownAfter) << "row " << &c - checks;
+  }
 }
 
 TEST_F(SearchIoTest, PeriodicInfoLineAtMostOncePerSecond) {
