@@ -32,13 +32,36 @@ bool IsLegalAfter(const std::string& fen, const std::vector<std::string>& moves,
   return FindLegalMove(&pos, move.c_str()) != NoMove;
 }
 
+// The move of a "bestmove" line; empty when there is none.
+std::string BestMove(const std::string& line) {
+  const std::vector<std::string> words = Split(line);
+  return words.size() >= 2 ? words[1] : "";
+}
+
+// Whether a "bestmove" line answers with a move legal after "position fen
+// <fen> moves <moves>".
+::testing::AssertionResult LegalAnswer(const std::string& line, const std::vector<std::string>& moves = {},
+                                       const std::string& fen = StartFen) {
+  if (IsLegalAfter(fen, moves, BestMove(line))) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "no legal answer: \"" << line << "\"";
+}
+
+long MsSince(std::chrono::steady_clock::time_point start) {
+  return long(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                  .count());
+}
+
 class Conformance : public ::testing::Test {
  protected:
-  // Sends "go ..." and returns the bestmove line (empty on timeout).
-  std::string GoAndWait(const std::string& go, int timeoutMs) {
-    engine.Send(go);
+  // The next "bestmove" line (empty on timeout).
+  std::string Answer(int timeoutMs) {
     std::string line;
     return engine.WaitFor("bestmove", timeoutMs, &line) ? line : "";
+  }
+  // Sends "go ..." and returns the bestmove line.
+  std::string GoAndWait(const std::string& go, int timeoutMs) {
+    engine.Send(go);
+    return Answer(timeoutMs);
   }
   bool Saw(const std::string& prefix) const {
     for (const std::string& l : engine.Lines())
@@ -105,12 +128,12 @@ TEST_F(Conformance, MateAndDepthLimitsFindTheMates) {
     ASSERT_FALSE(best.empty()) << c.fen << " " << c.go;
     std::vector<std::string> lines(engine.Lines().begin() + long(before), engine.Lines().end());
     if (c.move != nullptr) {
-      EXPECT_EQ(Split(best).at(1), c.move) << c.fen << " " << c.go;
+      EXPECT_EQ(BestMove(best), c.move) << c.fen << " " << c.go;
     }
     std::string last = LastScoreLine(lines);
     EXPECT_EQ(last.rfind("info multipv 1 ", 0), 0u) << last;
     EXPECT_NE(last.find(c.score), std::string::npos) << c.go << ": " << last;
-    EXPECT_NE(last.find(" pv " + Split(best).at(1) + " "), std::string::npos) << last;
+    EXPECT_NE(last.find(" pv " + BestMove(best) + " "), std::string::npos) << last;
     for (const std::string& l : lines) EXPECT_NE(l.rfind(c.beyond, 0), 0u) << c.go << ": " << l;
   }
 }
@@ -123,7 +146,7 @@ TEST_F(Conformance, NodeLimitBeforeTheFirstScoreLineReportsOne) {
   ASSERT_FALSE(best.empty());
   std::string last = LastScoreLine(engine.Lines());
   EXPECT_EQ(last.rfind("info multipv 1 depth 2 score cp ", 0), 0u) << last;
-  EXPECT_NE(last.find(" pv " + Split(best).at(1) + " "), std::string::npos) << last << " / " << best;
+  EXPECT_NE(last.find(" pv " + BestMove(best) + " "), std::string::npos) << last << " / " << best;
 }
 
 // A GUI asking for depth N gets iteration N as the depth of the last score.
@@ -139,7 +162,7 @@ TEST_F(Conformance, DepthEightReportsDepthEight) {
 TEST_F(Conformance, SearchmovesRestrictTheRoot) {
   engine.Send("position startpos");
   std::string best = GoAndWait("go depth 6 searchmoves a2a3 h2h3 e7e5 zz", 10000);
-  std::string move = Split(best).at(1);
+  std::string move = BestMove(best);
   EXPECT_TRUE(move == "a2a3" || move == "h2h3") << best;
   for (const std::string& l : engine.Lines()) {
     size_t pv = l.find(" pv ");
@@ -163,22 +186,18 @@ TEST_F(Conformance, MultiPvReportsThreeLines) {
 TEST_F(Conformance, InfiniteSearchWaitsForStopAndAnswersIsReady) {
   engine.Send("position startpos");
   engine.Send("go infinite");
-  std::string line;
   EXPECT_FALSE(engine.WaitFor("bestmove", 500));
   engine.Send("isready");
   EXPECT_TRUE(engine.WaitFor("readyok", 1000));
   engine.Send("stop");
-  ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line));
-  EXPECT_TRUE(IsLegalAfter(StartFen, {}, Split(line).at(1))) << line;
+  EXPECT_TRUE(LegalAnswer(Answer(2000)));
 }
 
 TEST_F(Conformance, StopDuringTheFirstIterationIsNotLost) {
   engine.Send("position startpos");
   engine.Send("go infinite");
   engine.Send("stop");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove", 3000, &line));
-  EXPECT_TRUE(IsLegalAfter(StartFen, {}, Split(line).at(1))) << line;
+  EXPECT_TRUE(LegalAnswer(Answer(3000)));
 }
 
 TEST_F(Conformance, InfiniteSearchOutOfDepthWaitsForTheGui) {
@@ -189,15 +208,12 @@ TEST_F(Conformance, InfiniteSearchOutOfDepthWaitsForTheGui) {
   engine.Send("isready");
   EXPECT_TRUE(engine.WaitFor("readyok", 1000));
   engine.Send("stop");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove", 1000, &line));
-  EXPECT_EQ(Split(line).at(1), "d1d8");
+  EXPECT_EQ(BestMove(Answer(1000)), "d1d8");
 }
 
 TEST_F(Conformance, DepthSearchOutOfDepthAnswersAtOnce) {
   engine.Send("position fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1");
-  std::string best = GoAndWait("go depth 64", 3000);
-  EXPECT_EQ(Split(best).at(1), "d1d8");
+  EXPECT_EQ(BestMove(GoAndWait("go depth 64", 3000)), "d1d8");
 }
 
 TEST_F(Conformance, QuitDuringASearchEndsWithoutBestmove) {
@@ -215,9 +231,7 @@ TEST_F(Conformance, EndOfInputStillGetsAnAnswer) {
   engine.Send("go infinite");
   EXPECT_FALSE(engine.WaitFor("bestmove", 300));
   engine.CloseInput();
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line));
-  EXPECT_TRUE(IsLegalAfter(StartFen, {}, Split(line).at(1))) << line;
+  EXPECT_TRUE(LegalAnswer(Answer(2000)));
   EXPECT_EQ(engine.WaitExit(2000), 0);
 }
 
@@ -227,14 +241,10 @@ TEST_F(Conformance, EndOfInputLetsFixedSearchesRunToTheirLimits) {
       "position startpos\ngo depth 8\nposition startpos moves e2e4\ngo nodes 20000\n"
       "position startpos moves e2e4 e7e5\ngo movetime 200\nisready");
   engine.CloseInput();
-  std::string first, second, third;
-  ASSERT_TRUE(engine.WaitFor("bestmove", 10000, &first));
+  EXPECT_TRUE(LegalAnswer(Answer(10000)));
   EXPECT_TRUE(Saw("info depth 6"));
-  ASSERT_TRUE(engine.WaitFor("bestmove", 10000, &second));
-  ASSERT_TRUE(engine.WaitFor("bestmove", 10000, &third));
-  EXPECT_TRUE(IsLegalAfter(StartFen, {}, Split(first).at(1))) << first;
-  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4"}, Split(second).at(1))) << second;
-  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4", "e7e5"}, Split(third).at(1))) << third;
+  EXPECT_TRUE(LegalAnswer(Answer(10000), {"e2e4"}));
+  EXPECT_TRUE(LegalAnswer(Answer(10000), {"e2e4", "e7e5"}));
   // The last search answers the "isready" read while it runs.
   EXPECT_TRUE(Saw("readyok") || engine.WaitFor("readyok", 2000));
   EXPECT_EQ(engine.WaitExit(2000), 0);
@@ -247,19 +257,18 @@ TEST_F(Conformance, CommandsPipelinedAfterStopAreKept) {
   engine.Send("go infinite searchmoves e2e4 d2d4");
   EXPECT_FALSE(engine.WaitFor("bestmove", 300));
   engine.SendRaw("stop\nposition startpos moves e2e4\ngo depth 4\n");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line));
-  ASSERT_TRUE(engine.WaitFor("bestmove", 5000, &line));
-  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4"}, Split(line).at(1))) << line;
+  ASSERT_FALSE(Answer(2000).empty());
+  EXPECT_TRUE(LegalAnswer(Answer(5000), {"e2e4"}));
 
   engine.Send("go infinite searchmoves e7e5 c7c5");
   EXPECT_FALSE(engine.WaitFor("bestmove", 300));
   engine.SendRaw("stop\nisready\nposition startpos moves e2e4 e7e5\ngo depth 4\nisready\n");
+  std::string line;
   ASSERT_TRUE(engine.ReadLine(&line, 2000));
   while (line.rfind("info", 0) == 0) ASSERT_TRUE(engine.ReadLine(&line, 2000));
   // "isready" after "stop" is answered after the answer it waited for.
   EXPECT_EQ(line.rfind("bestmove", 0), 0u) << line;
-  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4"}, Split(line).at(1))) << line;
+  EXPECT_TRUE(LegalAnswer(line, {"e2e4"}));
   ASSERT_TRUE(engine.ReadLine(&line, 2000));
   EXPECT_EQ(line, "readyok");
   // The last "isready" is read while "go depth 4" searches, so its answer may
@@ -269,7 +278,7 @@ TEST_F(Conformance, CommandsPipelinedAfterStopAreKept) {
     if (line == "readyok") ready = true;
     if (line.rfind("bestmove", 0) == 0) {
       answered = true;
-      EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4", "e7e5"}, Split(line).at(1))) << line;
+      EXPECT_TRUE(LegalAnswer(line, {"e2e4", "e7e5"}));
     }
   }
   EXPECT_TRUE(answered);
@@ -280,8 +289,7 @@ TEST_F(Conformance, APartialLineNeverHoldsUpTheSearch) {
   engine.Send("position startpos");
   engine.Send("go movetime 300");
   engine.SendRaw("isre");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line));
+  ASSERT_FALSE(Answer(2000).empty());
   engine.SendRaw("ady\n");
   EXPECT_TRUE(engine.WaitFor("readyok", 2000));
   // A whole session written one byte at a time.
@@ -291,8 +299,7 @@ TEST_F(Conformance, APartialLineNeverHoldsUpTheSearch) {
     usleep(2000);
   }
   ASSERT_TRUE(engine.WaitFor("readyok", 2000));
-  ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line));
-  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4"}, Split(line).at(1))) << line;
+  EXPECT_TRUE(LegalAnswer(Answer(2000), {"e2e4"}));
 }
 
 TEST_F(Conformance, StopLimitsAndTheClockEndTheFirstIteration) {
@@ -308,12 +315,9 @@ TEST_F(Conformance, StopLimitsAndTheClockEndTheFirstIteration) {
       EXPECT_FALSE(engine.WaitFor("bestmove", 300));
       engine.Send("stop");
     }
-    std::string line;
-    ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line)) << go;
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-                  .count();
-    EXPECT_LT(ms, 1500) << go;
-    EXPECT_TRUE(IsLegalAfter(fen, {}, Split(line).at(1))) << go << ": " << line;
+    const std::string line = Answer(2000);
+    EXPECT_LT(MsSince(start), 1500) << go;
+    EXPECT_TRUE(LegalAnswer(line, {}, fen)) << go;
   }
 }
 
@@ -322,30 +326,23 @@ TEST_F(Conformance, PonderhitSwitchesToTheClock) {
   engine.Send("go ponder wtime 2000 btime 2000");
   EXPECT_FALSE(engine.WaitFor("bestmove", 500));
   engine.Send("ponderhit");
-  std::string line;
-  ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line));
-  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4"}, Split(line).at(1))) << line;
+  EXPECT_TRUE(LegalAnswer(Answer(2000), {"e2e4"}));
 }
 
 TEST_F(Conformance, ClockAndMovetimeBudgetsAreKept) {
   engine.Send("position startpos");
   auto start = std::chrono::steady_clock::now();
   ASSERT_FALSE(GoAndWait("go movetime 300", 2000).empty());
-  auto ms =
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  const long ms = MsSince(start);
   EXPECT_GE(ms, 250);
   EXPECT_LT(ms, 800);
   start = std::chrono::steady_clock::now();
   ASSERT_FALSE(GoAndWait("go wtime 1000 btime 1000 winc 10 binc 10", 2000).empty());
-  ms =
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_LT(ms, 900);
+  EXPECT_LT(MsSince(start), 900);
   // Two moves to go with 1.5 s: the hard limit is 1500 / 1.264 - 100 = 1086 ms.
   start = std::chrono::steady_clock::now();
   ASSERT_FALSE(GoAndWait("go wtime 1500 btime 1500 movestogo 2", 3000).empty());
-  ms =
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_LT(ms, 1086 + 150);
+  EXPECT_LT(MsSince(start), 1086 + 150);
 }
 
 // Analysis tools show the result of a finished game: mate or stalemate, just
@@ -380,9 +377,7 @@ TEST_F(Conformance, PonderAndInfiniteWithNoLegalMoveWaitForTheGui) {
     engine.Send("go ponder wtime 1000 btime 1000");
     EXPECT_FALSE(engine.WaitFor("bestmove", 300)) << release;
     engine.Send(release);
-    std::string line;
-    ASSERT_TRUE(engine.WaitFor("bestmove", 2000, &line)) << release;
-    EXPECT_EQ(line, "bestmove 0000");
+    EXPECT_EQ(Answer(2000), "bestmove 0000") << release;
   }
   engine.Send("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
   engine.Send("go infinite");
@@ -406,16 +401,11 @@ TEST_F(Conformance, BadInputNeverYieldsAnIllegalMove) {
   EXPECT_EQ(GoAndWait("go wtime 1000 btime 1000", 2000), "bestmove 0000");
   // Replay stops at the first move that is not legal.
   engine.Send("position startpos moves e2e4 e2e4 d7d5");
-  std::string best = GoAndWait("go depth 4", 5000);
-  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4"}, Split(best).at(1))) << best;
+  EXPECT_TRUE(LegalAnswer(GoAndWait("go depth 4", 5000), {"e2e4"}));
   // Huge numbers and garbage keywords.
   engine.Send("position startpos moves e2e4 e7e5 g1f3");
-  best = GoAndWait("go depth 99999999999999999999 nodes 5000", 5000);
-  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4", "e7e5", "g1f3"}, Split(best).at(1))) << best;
-  best = GoAndWait("go wtime -500 btime -500", 5000);
-  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4", "e7e5", "g1f3"}, Split(best).at(1))) << best;
-  best = GoAndWait("gowtime", 5000);
-  EXPECT_TRUE(IsLegalAfter(StartFen, {"e2e4", "e7e5", "g1f3"}, Split(best).at(1))) << best;
+  for (const char* go : {"go depth 99999999999999999999 nodes 5000", "go wtime -500 btime -500", "gowtime"})
+    EXPECT_TRUE(LegalAnswer(GoAndWait(go, 5000), {"e2e4", "e7e5", "g1f3"})) << go;
   engine.Send("isready");
   EXPECT_TRUE(engine.WaitFor("readyok", 2000));
 }
@@ -425,13 +415,13 @@ TEST_F(Conformance, BadInputNeverYieldsAnIllegalMove) {
 TEST_F(Conformance, TabsSeparateWordsAndPromotionLettersTakeEitherCase) {
   // e7e5 is legal only if e2e4 was played.
   engine.Send("position\tstartpos\tmoves\te2e4");
-  EXPECT_EQ(Split(GoAndWait("go\tdepth\t2\tsearchmoves\te7e5", 5000)).at(1), "e7e5");
+  EXPECT_EQ(BestMove(GoAndWait("go\tdepth\t2\tsearchmoves\te7e5", 5000)), "e7e5");
   engine.Send("position startpos moves\te2e4\t\tc7c5 g1f3");
-  EXPECT_EQ(Split(GoAndWait("go depth 2 searchmoves\td7d6", 5000)).at(1), "d7d6");
+  EXPECT_EQ(BestMove(GoAndWait("go depth 2 searchmoves\td7d6", 5000)), "d7d6");
   engine.Send("position\tfen\t4k3/1P6/8/8/8/8/8/4K3\tw\t-\t-\t0\t1\tmoves\tb7b8Q");
-  EXPECT_EQ(Split(GoAndWait("go depth 2 searchmoves e8f7", 5000)).at(1), "e8f7");
+  EXPECT_EQ(BestMove(GoAndWait("go depth 2 searchmoves e8f7", 5000)), "e8f7");
   engine.Send("position fen 4k3/1P6/8/8/8/8/8/4K3 w - - 0 1");
-  EXPECT_EQ(Split(GoAndWait("go depth 2 searchmoves b7b8N", 5000)).at(1), "b7b8n");
+  EXPECT_EQ(BestMove(GoAndWait("go depth 2 searchmoves b7b8N", 5000)), "b7b8n");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstddef>
 #include <cstring>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -143,6 +144,19 @@ inline i32 WhiteScore(const char* fen, const EvalWeights& weights) {
 // How much the given weights move White's score against NoTerms().
 inline i32 Delta(const char* fen, const EvalWeights& weights) {
   return WhiteScore(fen, weights) - WhiteScore(fen, NoTerms());
+}
+
+struct DeltaCase {
+  const char* fen;
+  i32 delta;  // the amount before the blend, where a share is asked for
+};
+
+// Each case's Delta() under the weights: the amount itself, or its share
+// after the blend (OpeningShare or EndgameShare).
+inline void ExpectDeltas(const EvalWeights& weights, std::span<const DeltaCase> cases,
+                         i32 (*share)(const char*, i32) = nullptr) {
+  for (const DeltaCase& c : cases)
+    EXPECT_EQ(Delta(c.fen, weights), share != nullptr ? share(c.fen, c.delta) : c.delta) << c.fen;
 }
 
 // Phase of a position's material, 0..24.

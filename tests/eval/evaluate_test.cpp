@@ -217,10 +217,7 @@ TEST(EvaluateSecondStage, TrappedBishopsCountOncePerCorner) {
   EvalWeights weights{};
   weights.TRAPPED_PENALTY_1 = 100;
   weights.TRAPPED_PENALTY_2 = 7;
-  const struct {
-    const char* fen;
-    i32 delta;
-  } cases[] = {
+  const DeltaCase cases[] = {
       {"4k3/B7/1p6/8/8/8/7P/4K3 w - - 0 1", 100},
       {"1B2k3/B1p5/1p6/8/8/8/7P/4K3 w - - 0 1", 100},  // a7 and b8 share a corner
       {"4k3/B6B/1p4p1/8/8/8/7P/4K3 w - - 0 1", 200},
@@ -232,7 +229,7 @@ TEST(EvaluateSecondStage, TrappedBishopsCountOncePerCorner) {
       {"4k3/7p/8/8/1P6/b7/8/4K3 w - - 0 1", -7},
       {"4k3/7p/8/6P1/8/7b/8/4K3 w - - 0 1", 0},  // g5 is not g4
   };
-  for (const auto& c : cases) EXPECT_EQ(Delta(c.fen, weights), c.delta) << c.fen;
+  ExpectDeltas(weights, cases);
 }
 
 TEST(EvaluateSecondStage, RooksBlockedByTheirKing) {

@@ -6,11 +6,6 @@
 
 namespace {
 
-struct DeltaCase {
-  const char* fen;
-  i32 delta;
-};
-
 TEST(PieceActivity, KnightMobilityCountsOnlySafeSquares) {
   EvalWeights w = NoTerms();
   for (int k = 0; k < 9; ++k) w.OP_KNIGHT_MOB_1[k] = w.EG_KNIGHT_MOB_1[k] = 24 * (k + 1);
@@ -24,7 +19,7 @@ TEST(PieceActivity, KnightMobilityCountsOnlySafeSquares) {
       {"4k3/8/2r5/8/3N4/8/8/4K3 w - - 0 1", 9 * 24},
       {"4k3/8/8/3n4/8/8/7P/4K3 w - - 0 1", -9 * 24},
   };
-  for (const DeltaCase& c : cases) EXPECT_EQ(Delta(c.fen, w), c.delta) << c.fen;
+  ExpectDeltas(w, cases);
 }
 
 TEST(PieceActivity, PinnedKnightKeepsMobilityButThreatensNothing) {
@@ -58,7 +53,7 @@ TEST(PieceActivity, KingAttackersCountPinnedPiecesAndAllPawnsAsOne) {
       {"8/6k1/8/4P2P/4N3/8/8/1Q2K3 w - - 0 1", 24 * 2 * 1},
       {"8/6k1/8/8/4N3/8/7P/1Q2K3 w - - 0 1", 24 * 1 * 1},
   };
-  for (const DeltaCase& c : cases) EXPECT_EQ(Delta(c.fen, w), OpeningShare(c.fen, c.delta)) << c.fen;
+  ExpectDeltas(w, cases, OpeningShare);
 }
 
 TEST(PieceActivity, PinnedSlidersThreatenOnlyAlongTheirPin) {
@@ -141,7 +136,7 @@ TEST(PieceActivity, SeventhRank) {
       {"4k3/1p6/8/8/8/8/8/Q3K3 w - - 0 1", 24},
       {"4k3/Q7/8/8/8/8/8/4K3 b - - 0 1", 24},
   };
-  for (const DeltaCase& c : cases) EXPECT_EQ(Delta(c.fen, w), c.delta) << c.fen;
+  ExpectDeltas(w, cases);
 }
 
 TEST(PieceActivity, EighthRankHoldsTheKing) {
@@ -161,7 +156,7 @@ TEST(PieceActivity, EighthRankHoldsTheKing) {
       {"R2Q4/6k1/8/8/8/8/8/4K3 w - - 0 1", 0},
       {"6k1/8/8/8/8/8/8/r2q2K1 w - - 0 1", -48},
   };
-  for (const DeltaCase& c : cases) EXPECT_EQ(Delta(c.fen, w), c.delta) << c.fen;
+  ExpectDeltas(w, cases);
 }
 
 TEST(PieceActivity, KnightOutposts) {
@@ -181,9 +176,7 @@ TEST(PieceActivity, KnightOutposts) {
       {"4k3/8/8/4N3/3P1p2/8/8/4K3 w - - 0 1", e5},
       {"4k3/3p4/8/4N3/3P4/8/8/4K3 w - - 0 1", 0},
   };
-  for (const DeltaCase& c : cases) {
-    EXPECT_EQ(Delta(c.fen, w), c.delta == 0 ? 0 : OpeningShare(c.fen, c.delta)) << c.fen;
-  }
+  ExpectDeltas(w, cases, OpeningShare);
 }
 
 TEST(PieceActivity, ConnectedRooksCountOnce) {
@@ -194,7 +187,7 @@ TEST(PieceActivity, ConnectedRooksCountOnce) {
       {"4k3/R7/8/8/P7/8/8/R3K3 b - - 0 1", 0},  {"r6r/4k3/8/8/8/8/8/4K3 w - - 0 1", -24},
       {"r6r/4k3/8/8/8/8/4K3/R6R w - - 0 1", 0},
   };
-  for (const DeltaCase& c : cases) EXPECT_EQ(Delta(c.fen, w), c.delta) << c.fen;
+  ExpectDeltas(w, cases);
 }
 
 TEST(PieceActivity, RookFiles) {
@@ -206,7 +199,7 @@ TEST(PieceActivity, RookFiles) {
       {"4k3/8/8/8/8/8/P7/R3K3 w - - 0 1", 0},  {"4k3/8/8/8/R7/8/P7/4K3 w - - 0 1", 72},  // the pawn is behind
       {"r3k3/8/8/8/8/8/8/4K3 w - - 0 1", -72}, {"r3k3/8/8/8/8/8/P7/4K3 w - - 0 1", -24},
   };
-  for (const DeltaCase& c : cases) EXPECT_EQ(Delta(c.fen, w), c.delta) << c.fen;
+  ExpectDeltas(w, cases);
 }
 
 TEST(PieceActivity, RookFileTowardsTheKingNeedsQueenAndNoPawnBehind) {
@@ -222,9 +215,7 @@ TEST(PieceActivity, RookFileTowardsTheKingNeedsQueenAndNoPawnBehind) {
       {"6k1/8/8/8/8/8/6P1/Q3K1R1 w - - 0 1", 0},  // own pawn in front
       {"q3k1r1/8/8/8/8/8/8/6K1 w - - 0 1", -720},
   };
-  for (const DeltaCase& c : cases) {
-    EXPECT_EQ(Delta(c.fen, w), c.delta == 0 ? 0 : OpeningShare(c.fen, c.delta)) << c.fen;
-  }
+  ExpectDeltas(w, cases, OpeningShare);
 
   EvalWeights behind = NoTerms();
   behind.OP_PAWNS_BEHIND_ROOK_PENALTY = -48;

@@ -33,6 +33,14 @@ void ExpectScores(const EvalWeights& weights, std::span<const RookCase> cases) {
   }
 }
 
+// Weights with only the kings' distances to a passer on the given rank set.
+EvalWeights KingDistances(int rank, i32 attacker, i32 defender) {
+  EvalWeights w{};
+  w.EG_PASSED_PAWN_ATTACKER[rank] = attacker;
+  w.EG_PASSED_PAWN_DEFENDER[rank] = defender;
+  return w;
+}
+
 TEST(RookEnding, RookPawnLosesAFifthOfItsProfile) {
   // Kings g2/g7 and rooks h1/h8 (14 squares each, mobility cancels); the
   // lone pawn on a-d makes layout 1, scaled by 2 * (1 + 50) / 100.
@@ -79,9 +87,6 @@ TEST(RookEnding, WithoutPassersOnlyMobilityAndTheWholeBoardSteps) {
 }
 
 TEST(RookEnding, RookCuttingOffAndKingNearThePromotionSquare) {
-  EvalWeights w{};
-  w.EG_PASSED_PAWN_ATTACKER[4] = 3;
-  w.EG_PASSED_PAWN_DEFENDER[4] = 2;
   const RookCase cases[] = {
       // e5 (profile 30), layout 2 (single pawn on e-h, factor 40).
       // Rg1 stands between e5 and the king on h7: +20. King d5 is no closer to
@@ -94,13 +99,10 @@ TEST(RookEnding, RookCuttingOffAndKingNearThePromotionSquare) {
       // Rh8 7 + 7: -9. 525 -> 535; (400 + 10700) / 24 = 462.
       {"7r/8/8/3KP3/8/8/k7/4R3 w - - 0 1", 100, 500, 462},
   };
-  ExpectScores(w, cases);
+  ExpectScores(KingDistances(4, 3, 2), cases);
 }
 
 TEST(RookEnding, SeventhRankPawn) {
-  EvalWeights w{};
-  w.EG_PASSED_PAWN_ATTACKER[6] = 5;
-  w.EG_PASSED_PAWN_DEFENDER[6] = 4;
   const RookCase cases[] = {
       // a7 with the rook in front on a8, Black's rook behind on a2 (-40), rook
       // pawn (-20), distances from a8: 5 * 6 - 4 * 7 = +2; Ra8 sees 7 + 1 squares,
@@ -116,7 +118,7 @@ TEST(RookEnding, SeventhRankPawn) {
       // Rb7 14 squares, Ra1 13: +3. 525 -> 535; 462.
       {"6k1/PR6/8/8/8/8/7K/r7 w - - 0 1", 100, 500, 462},
   };
-  ExpectScores(w, cases);
+  ExpectScores(KingDistances(6, 5, 4), cases);
 }
 
 TEST(RookEnding, ConnectedPassers) {

@@ -200,22 +200,16 @@ TEST_F(SearchTest, LazyWindowSaturatesInsteadOfWrapping) {
 // widening a window that cannot widen.
 TEST_F(SearchTest, RootTerminatesWithOutOfRangeTableScores) {
   Fresh("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3");
-  MoveList first;
-  first.count = 0;
-  GenerateLegal(&pos, &first);
-  for (int i = 0; i < first.count; ++i) {
+  for (Move first : LegalMoves(&pos)) {
     UndoRecord u1;
-    MakeMove(&pos, first.move[i], &u1);
-    MoveList second;
-    second.count = 0;
-    GenerateLegal(&pos, &second);
-    for (int j = 0; j < second.count; ++j) {
+    MakeMove(&pos, first, &u1);
+    for (Move second : LegalMoves(&pos)) {
       UndoRecord u2;
-      MakeMove(&pos, second.move[j], &u2);
+      MakeMove(&pos, second, &u2);
       Store(&engine->tt, pos.key, NoMove, -InfiniteScore, 100.0f, BoundUpper);
-      UnmakeMove(&pos, second.move[j], &u2);
+      UnmakeMove(&pos, second, &u2);
     }
-    UnmakeMove(&pos, first.move[i], &u1);
+    UnmakeMove(&pos, first, &u1);
   }
   static SearchLimits limits;
   limits = SearchLimits{};

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "search/state.h"
+
 namespace {
 
 class TableTest : public ::testing::Test {
@@ -93,24 +97,25 @@ TEST_F(TableTest, ClearEmptiesEverything) {
   EXPECT_EQ(Probe(&tt, 42), nullptr);
 }
 
-}  // namespace
+// A zeroed engine with its own table and the start position.
+class StorePvInTable : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitBoardTables();
+    std::memset(&engine, 0, sizeof engine);
+    engine.plies = plies;
+    ASSERT_TRUE(AllocateTable(&engine.tt, 8));
+    ASSERT_TRUE(LoadFen(&pos, StartFen));
+  }
+  void TearDown() override { FreeTable(&engine.tt); }
+  static inline EngineState engine;
+  static inline PlyRecord plies[MaxPly];
+  static inline Position pos;
+};
 
-#include <cstring>
-
-#include "search/state.h"
-
-namespace {
-
-TEST(StorePvInTable, WritesLegalPrefixOfThePrincipalVariation) {
-  InitBoardTables();
-  static EngineState engine;
-  static PlyRecord plies[MaxPly];
-  std::memset(&engine, 0, sizeof engine);
-  engine.plies = plies;
-  ASSERT_TRUE(AllocateTable(&engine.tt, 8));
+TEST_F(StorePvInTable, WritesLegalPrefixOfThePrincipalVariation) {
   engine.tt.generation = 5;
-  static Position pos, walk;
-  ASSERT_TRUE(LoadFen(&pos, StartFen));
+  static Position walk;
   walk = pos;
 
   // e2e4 e7e5 g1f3, then a White king move while Black is to move.
@@ -127,7 +132,7 @@ TEST(StorePvInTable, WritesLegalPrefixOfThePrincipalVariation) {
   for (int i = 0; i < 4; ++i) root->pv[i] = moves[i];
   root->pvCount = 4;
 
-  StorePvInTable(&engine, &pos);
+  ::StorePvInTable(&engine, &pos);
   Position step = pos;
   for (int i = 0; i < 3; ++i) {
     const TTEntry* e = Probe(&engine.tt, step.key);
@@ -144,24 +149,16 @@ TEST(StorePvInTable, WritesLegalPrefixOfThePrincipalVariation) {
   EXPECT_EQ(engine.tt.stores, 3u);
 
   // A second write of the same line finds its entries and leaves them as they are.
-  StorePvInTable(&engine, &pos);
+  ::StorePvInTable(&engine, &pos);
   EXPECT_EQ(engine.tt.storeHits, 3u);
-  FreeTable(&engine.tt);
 }
 
 // The PV write only supplies moves: it never leaves an entry that real search
 // results cannot replace, and it keeps what the search already stored.
-TEST(StorePvInTable, LaterStoresReplaceThePvEntries) {
-  InitBoardTables();
-  static EngineState engine;
-  static PlyRecord plies[MaxPly];
-  std::memset(&engine, 0, sizeof engine);
-  engine.plies = plies;
-  ASSERT_TRUE(AllocateTable(&engine.tt, 8));
+TEST_F(StorePvInTable, LaterStoresReplaceThePvEntries) {
   TransTable* tt = &engine.tt;
   tt->generation = 2;
-  static Position pos, next;
-  ASSERT_TRUE(LoadFen(&pos, StartFen));
+  static Position next;
   const Move e4 = FindLegalMove(&pos, "e2e4");
   const Move d4 = FindLegalMove(&pos, "d2d4");
   next = pos;
@@ -175,7 +172,7 @@ TEST(StorePvInTable, LaterStoresReplaceThePvEntries) {
 
   // A stored result keeps its depth, bound and score and takes the PV move.
   Store(tt, pos.key, d4, 35, 6.0f, BoundExact);
-  StorePvInTable(&engine, &pos);
+  ::StorePvInTable(&engine, &pos);
   const TTEntry* e = Probe(tt, pos.key);
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(EntryMove(e), e4);
@@ -199,13 +196,12 @@ TEST(StorePvInTable, LaterStoresReplaceThePvEntries) {
 
   // And it is the first to go when its bucket is full of real results.
   ClearTable(tt);
-  StorePvInTable(&engine, &pos);
+  ::StorePvInTable(&engine, &pos);
   const u64 bucket = pos.key & (tt->bucketCount - 1);
   for (u64 n = 1; n <= 3; ++n) Store(tt, bucket + n * tt->bucketCount, d4, 0, 2.0f, BoundExact);
   Store(tt, bucket + 4 * tt->bucketCount, d4, 0, 3.0f, BoundExact);
   EXPECT_EQ(Probe(tt, pos.key), nullptr);
   for (u64 n = 1; n <= 4; ++n) EXPECT_NE(Probe(tt, bucket + n * tt->bucketCount), nullptr) << n;
-  FreeTable(tt);
 }
 
 }  // namespace
