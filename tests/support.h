@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -47,6 +48,11 @@ inline std::vector<Move> LegalMoves(const Position* pos) {
   list.count = 0;
   GenerateLegal(pos, &list);
   return Moves(list);
+}
+
+inline std::vector<Move> Sorted(std::vector<Move> moves) {
+  std::sort(moves.begin(), moves.end());
+  return moves;
 }
 
 inline std::string Text(Move m) { return MoveToText(m).text; }

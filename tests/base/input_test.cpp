@@ -47,6 +47,13 @@ class InputTest : public ::testing::Test {
     return count;
   }
 
+  // What the search's poll prints.
+  std::string Poll() {
+    testing::internal::CaptureStdout();
+    PollInput(&engine);
+    return testing::internal::GetCapturedStdout();
+  }
+
   int fds[2] = {-1, -1};
   static EngineState engine;
 };
@@ -71,9 +78,7 @@ TEST_F(InputTest, LinesSplitAtEveryByteArriveWholeAndInOrder) {
 TEST_F(InputTest, SearchActsOnItsCommandsAndKeepsTheRestInOrder) {
   engine.searchState = SearchToLimit;
   Write("isready\nsetoption name Hash value 32\nponderhit\nposition startpos\nstop\nisready\ngo depth 3\n");
-  testing::internal::CaptureStdout();
-  PollInput(&engine);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "readyok\n");
+  EXPECT_EQ(Poll(), "readyok\n");
   EXPECT_EQ(engine.searchState, SearchStopped);
   // A stopped search reads nothing more.
   Write("stop\n");
@@ -89,9 +94,7 @@ TEST_F(InputTest, SearchActsOnItsCommandsAndKeepsTheRestInOrder) {
 TEST_F(InputTest, QuitStopsTheSearchAndTakesNothingAfterIt) {
   engine.searchState = SearchToLimit;
   Write("quit\nisready\n");
-  testing::internal::CaptureStdout();
-  PollInput(&engine);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(Poll(), "");
   EXPECT_EQ(engine.searchState, SearchStopped);
   EXPECT_EQ(engine.session.quitRequested, 1);
   CloseWriter();
@@ -101,16 +104,12 @@ TEST_F(InputTest, QuitStopsTheSearchAndTakesNothingAfterIt) {
 TEST_F(InputTest, CommandsAfterAWaitingGoBelongToTheNextSearch) {
   engine.searchState = SearchToLimit;
   Write("position startpos\ngo infinite\nponderhit\nstop\nisready\n");
-  testing::internal::CaptureStdout();
-  PollInput(&engine);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(Poll(), "");
   EXPECT_EQ(engine.searchState, SearchToLimit);
   // The loop runs "position" and "go"; the new search then sees the rest.
   EXPECT_STREQ(NextLine(&engine.session.input), "position startpos\n");
   EXPECT_STREQ(NextLine(&engine.session.input), "go infinite\n");
-  testing::internal::CaptureStdout();
-  PollInput(&engine);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(Poll(), "");
   EXPECT_EQ(engine.searchState, SearchStopped);
   // "isready" came after "stop": it is answered after the search's answer.
   EXPECT_STREQ(NextLine(&engine.session.input), "isready\n");
@@ -121,9 +120,7 @@ TEST_F(InputTest, EndOfInputStopsOnlySearchesThatWaitForTheGui) {
   CloseWriter();
   engine.searchState = SearchToLimit;
   engine.budget.untilStopped = 0;
-  testing::internal::CaptureStdout();
-  PollInput(&engine);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "readyok\n");
+  EXPECT_EQ(Poll(), "readyok\n");
   EXPECT_TRUE(engine.session.input.ended);
   EXPECT_EQ(engine.searchState, SearchToLimit);
   engine.budget.untilStopped = 1;

@@ -176,15 +176,14 @@ TEST_F(Fen, RefusedTextLeavesPositionUntouched) {
       "4k3/8/8/8/8/8/8/4K3 w - e",                                   // en-passant rank missing
   };
   Load("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 4 4");
-  Position* before = new Position(*pos);
+  const Position before = *pos;
   for (const char* fen : refused) {
     EXPECT_FALSE(LoadFen(pos, fen)) << fen;
-    EXPECT_EQ(std::memcmp(pos, before, sizeof(Position)), 0) << fen;
+    EXPECT_EQ(std::memcmp(pos, &before, sizeof(Position)), 0) << fen;
   }
   // The side to move may stand in check.
   EXPECT_TRUE(LoadFen(pos, "4k3/8/8/8/8/8/8/4R1K1 b - -"));
   EXPECT_TRUE(LoadFen(pos, "4k3/8/8/8/8/8/3p4/4K3 w - -"));
-  delete before;
 }
 
 TEST_F(Fen, HistoryEntriesAreLeftButNotCounted) {

@@ -1,5 +1,6 @@
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,24 +32,20 @@ class MakeUnmake : public BoardTest {
   // that the made position agrees with a recomputation.
   void Play(const char* token) {
     const Move m = Parse(token);
-    Position* before = new Position;
-    std::memcpy(before, pos, sizeof(Position));
+    const auto before = std::make_unique<Position>(*pos);
     UndoRecord undo;
     ASSERT_TRUE(MakeMove(pos, m, &undo));
     EXPECT_EQ(FirstBadField(pos), "ok") << token;
     EXPECT_EQ(pos->historyCount, before->historyCount + 1);
     EXPECT_EQ(pos->history[before->historyCount], before->key);
     ASSERT_TRUE(UnmakeMove(pos, m, &undo));
-    EXPECT_TRUE(SamePosition(pos, before)) << token;
+    EXPECT_TRUE(SamePosition(pos, before.get())) << token;
     MakeMove(pos, m, &undo);
-    delete before;
   }
   u64 KeyOf(const char* fen) {
-    Position* other = new Position{};
-    EXPECT_TRUE(LoadFen(other, fen)) << fen;
-    const u64 key = other->key;
-    delete other;
-    return key;
+    const auto other = std::make_unique<Position>();
+    EXPECT_TRUE(LoadFen(other.get(), fen)) << fen;
+    return other->key;
   }
 };
 
@@ -106,13 +103,12 @@ TEST_F(MakeUnmake, GamesKeepEveryFieldExact) {
     }
     EXPECT_EQ(int(pos->historyCount), plies);
     EXPECT_EQ(pos->fifty, game.fifty) << game.end;
-    Position* expected = new Position{};
-    ASSERT_TRUE(LoadFen(expected, game.end));
+    const auto expected = std::make_unique<Position>();
+    ASSERT_TRUE(LoadFen(expected.get(), game.end));
     // The history is the only field the text cannot carry.
     expected->historyCount = pos->historyCount;
-    EXPECT_EQ(std::memcmp(pos, expected, offsetof(Position, history)), 0) << game.end;
+    EXPECT_EQ(std::memcmp(pos, expected.get(), offsetof(Position, history)), 0) << game.end;
     EXPECT_EQ(pos->key, expected->key) << game.end;
-    delete expected;
   }
 }
 
@@ -288,8 +284,7 @@ TEST_F(MakeUnmake, FiftyCountsReversibleMovesAndSaturates) {
 TEST_F(MakeUnmake, NullMove) {
   Load("4k3/8/8/8/2pP4/8/8/4K3 b - d3");
   ASSERT_EQ(pos->epFile, 4);
-  Position* before = new Position;
-  std::memcpy(before, pos, sizeof(Position));
+  const auto before = std::make_unique<Position>(*pos);
   UndoRecord first, second;
   MakeNullMove(pos, &first);
   EXPECT_EQ(pos->side, White);
@@ -304,8 +299,7 @@ TEST_F(MakeUnmake, NullMove) {
   EXPECT_EQ(pos->key, before->key ^ ZobristEnPassant[4]);
   UnmakeNullMove(pos, &second);
   UnmakeNullMove(pos, &first);
-  EXPECT_TRUE(SamePosition(pos, before));
-  delete before;
+  EXPECT_TRUE(SamePosition(pos, before.get()));
 }
 
 TEST_F(MakeUnmake, TrimHistoryKeepsWhatRepetitionCanReach) {

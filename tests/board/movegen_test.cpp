@@ -17,33 +17,26 @@ class Movegen : public BoardTest {
     PinRays(p, n.checkers, &n.pinsOrth, &n.pinsDiag);
     return n;
   }
-  static std::vector<Move> Captures(const Position* p, u64 targets = ~0ull) {
-    const Node n = NodeOf(p);
+  // The moves one stage generator makes with the node's check and pin data.
+  template <typename Generate>
+  static std::vector<Move> Stage(const Position* p, Generate generate) {
     MoveList list;
     list.count = 0;
-    GenCaptures(p, &list, n.pinsOrth, n.pinsDiag, targets);
+    generate(&list, NodeOf(p));
     return Moves(list);
+  }
+  static std::vector<Move> Captures(const Position* p, u64 targets = ~0ull) {
+    return Stage(p, [&](MoveList* l, Node n) { GenCaptures(p, l, n.pinsOrth, n.pinsDiag, targets); });
   }
   static std::vector<Move> Quiets(const Position* p) {
-    const Node n = NodeOf(p);
-    MoveList list;
-    list.count = 0;
-    GenQuiets(p, &list, n.pinsOrth, n.pinsDiag);
-    return Moves(list);
+    return Stage(p, [&](MoveList* l, Node n) { GenQuiets(p, l, n.pinsOrth, n.pinsDiag); });
   }
   static std::vector<Move> Evasions(const Position* p) {
-    const Node n = NodeOf(p);
-    MoveList list;
-    list.count = 0;
-    GenEvasions(p, &list, n.pinsOrth, n.pinsDiag, n.checkers, n.checkCount);
-    return Moves(list);
+    return Stage(
+        p, [&](MoveList* l, Node n) { GenEvasions(p, l, n.pinsOrth, n.pinsDiag, n.checkers, n.checkCount); });
   }
   static std::vector<Move> QuietChecks(const Position* p) {
-    const Node n = NodeOf(p);
-    MoveList list;
-    list.count = 0;
-    GenQuietChecks(p, &list, n.pinsOrth, n.pinsDiag);
-    return Moves(list);
+    return Stage(p, [&](MoveList* l, Node n) { GenQuietChecks(p, l, n.pinsOrth, n.pinsDiag); });
   }
   // Moves of the list that start on `from`.
   static std::vector<Move> From(const std::vector<Move>& moves, const char* from) {

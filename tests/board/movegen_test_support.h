@@ -10,11 +10,6 @@
 #include "board/perft.h"
 #include "tests/board/board_test_support.h"
 
-inline std::vector<Move> Sorted(std::vector<Move> moves) {
-  std::sort(moves.begin(), moves.end());
-  return moves;
-}
-
 inline std::vector<Move> Staged(const Position* pos) {
   MoveList list;
   list.count = 0;

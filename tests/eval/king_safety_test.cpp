@@ -93,40 +93,33 @@ TEST(KingSafety, CastlingRightsAverageWithTheBetterWing) {
 }
 
 TEST(KingSafety, ShelterBlendsTheTwoAttackWeights) {
-  const char* fen = "4k3/8/8/8/8/8/8/4K3 w - - 0 1";
-  // Full shelter (64 = MAX_SHELTER_VALUE): only the good-shelter sum counts.
-  // 7 * 64 / 64 = 7; danger 12 * 7 / (64 / 16 + 2) = 14; safety 64 - 14.
-  Verdict full(fen, BlackQueenPlus);
-  full.weights.PIECE_ATT_WEIGHT[3] = 12;
-  full.Shelter(White, 0, 64, 0);
-  full.Attack(Black, 3, 7, 1000);
-  full.Run(White);
-  EXPECT_EQ(full.ply.kingSafety[White], 50);
-
-  // No shelter: only the bad-shelter sum. 9 * 64 / 64 = 9; danger 12 * 9 / 2 = 54.
-  Verdict none(fen, BlackQueenPlus);
-  none.weights.PIECE_ATT_WEIGHT[3] = 12;
-  none.Attack(Black, 3, 1000, 9);
-  none.Run(White);
-  EXPECT_EQ(none.ply.kingSafety[White], -54);
-
-  // In between: (8 * 16 + 24 * 48) / 64 = 20; danger 12 * 20 / (1 + 2) = 80.
-  Verdict half(fen, BlackQueenPlus);
-  half.weights.PIECE_ATT_WEIGHT[3] = 12;
-  half.Shelter(White, 0, 16, 0);
-  half.Attack(Black, 3, 8, 24);
-  half.Run(White);
-  EXPECT_EQ(half.ply.kingSafety[White], 16 - 80);
-
-  // Black's king, attacked by White: the verdict enters with Black's sign.
-  Verdict black("4k3/8/8/8/8/8/8/4K3 w - - 0 1", WhiteQueenPlus);
-  black.weights.PIECE_ATT_WEIGHT[3] = 12;
-  black.Shelter(Black, 0, 16, 0);
-  black.Attack(White, 3, 8, 24);
-  black.Attack(Black, 9, 9999, 9999);  // Black's own attack plays no part
-  black.Run(Black);
-  EXPECT_EQ(black.ply.kingSafety[Black], -64);
-  EXPECT_EQ(black.ctx.opening, 64);
+  const struct {
+    int colour;  // the king judged
+    i16 shelter;
+    i32 good, bad;  // the attacker's shelter sums
+    i16 safety;
+  } cases[] = {
+      // Full shelter (64 = MAX_SHELTER_VALUE): only the good-shelter sum counts.
+      // 7 * 64 / 64 = 7; danger 12 * 7 / (64 / 16 + 2) = 14; safety 64 - 14.
+      {White, 64, 7, 1000, 50},
+      // No shelter: only the bad-shelter sum. 9 * 64 / 64 = 9; danger 12 * 9 / 2 = 54.
+      {White, 0, 1000, 9, -54},
+      // In between: (8 * 16 + 24 * 48) / 64 = 20; danger 12 * 20 / (1 + 2) = 80.
+      {White, 16, 8, 24, 16 - 80},
+      // Black's king, attacked by White: the verdict enters with Black's sign.
+      {Black, 16, 8, 24, -64},
+  };
+  for (const auto& c : cases) {
+    const int attacker = c.colour ^ 1;
+    Verdict v("4k3/8/8/8/8/8/8/4K3 w - - 0 1", attacker == White ? WhiteQueenPlus : BlackQueenPlus);
+    v.weights.PIECE_ATT_WEIGHT[3] = 12;
+    v.Shelter(c.colour, 0, c.shelter, 0);
+    v.Attack(attacker, 3, c.good, c.bad);
+    v.Attack(c.colour, 9, 9999, 9999);  // the king's own side's attack plays no part
+    v.Run(c.colour);
+    EXPECT_EQ(v.ply.kingSafety[c.colour], c.safety) << c.colour << " " << c.shelter;
+    EXPECT_EQ(v.ctx.opening, Sign[c.colour] * c.safety) << c.colour << " " << c.shelter;
+  }
 }
 
 TEST(KingSafety, NegativeNumeratorWrapsAsUnsigned) {

@@ -1,9 +1,26 @@
+#include <span>
+
 #include "tests/search/search_test_support.h"
 
 namespace {
 
 using GivesCheckTest = SearchTest;
-using CriticalMoveTest = SearchTest;
+
+struct CriticalCase {
+  const char* fen;
+  const char* move;
+  bool critical;
+};
+
+class CriticalMoveTest : public SearchTest {
+ protected:
+  void Check(std::span<const CriticalCase> cases) {
+    for (const CriticalCase& c : cases) {
+      Load(c.fen);
+      EXPECT_EQ(IsCriticalMove(pos.get(), M(c.move)), c.critical) << c.fen << " " << c.move;
+    }
+  }
+};
 using NewDepthTest = SearchTest;
 
 // Whether the move checks, found by making it.
@@ -81,90 +98,76 @@ TEST_F(GivesCheckTest, SpecialMoves) {
 }
 
 TEST_F(CriticalMoveTest, CapturesThatLeaveOnlyKingsAndPawns) {
-  Load("7k/8/8/3n4/4P3/8/8/4K3 w - - 0 1");
-  EXPECT_TRUE(IsCriticalMove(pos.get(), M("e4d5"))) << "pawn takes the last piece";
-  Load("7k/8/8/8/8/8/3n4/4K3 w - - 0 1");
-  EXPECT_TRUE(IsCriticalMove(pos.get(), M("e1d2"))) << "king takes the last piece";
-  Load("7k/8/8/3n4/8/4N3/8/4K3 w - - 0 1");
-  EXPECT_FALSE(IsCriticalMove(pos.get(), M("e3d5"))) << "a knight is not one of the capturing kinds";
-  Load("7k/8/8/3n4/4P3/8/8/4K1N1 w - - 0 1");
-  EXPECT_FALSE(IsCriticalMove(pos.get(), M("e4d5"))) << "a white knight remains";
-  Load("7k/8/8/3p4/4P3/8/8/4K3 w - - 0 1");
-  EXPECT_FALSE(IsCriticalMove(pos.get(), M("e4d5"))) << "a pawn capture of a pawn";
+  const CriticalCase cases[] = {
+      {"7k/8/8/3n4/4P3/8/8/4K3 w - - 0 1", "e4d5", true},     // pawn takes the last piece
+      {"7k/8/8/8/8/8/3n4/4K3 w - - 0 1", "e1d2", true},       // king takes the last piece
+      {"7k/8/8/3n4/8/4N3/8/4K3 w - - 0 1", "e3d5", false},    // a knight is not one of the capturing kinds
+      {"7k/8/8/3n4/4P3/8/8/4K1N1 w - - 0 1", "e4d5", false},  // a white knight remains
+      {"7k/8/8/3p4/4P3/8/8/4K3 w - - 0 1", "e4d5", false},    // a pawn capture of a pawn
+  };
+  Check(cases);
 }
 
 TEST_F(CriticalMoveTest, QueenMiddlegameWithAnOpenOwnKing) {
-  // Queen takes the last rook; black keeps its queen; white's king on d4 sees
-  // 27 squares along its lines.
-  Load("q6k/r7/8/8/3K4/8/8/Q7 w - - 0 1");
-  EXPECT_TRUE(IsCriticalMove(pos.get(), M("a1a7")));
-  // The same capture with the king boxed in on h1 (3 squares).
-  Load("q6k/r7/8/8/8/8/6PP/6QK w - - 0 1");
-  EXPECT_FALSE(IsCriticalMove(pos.get(), M("g1a7")));
-  // Without a black queen there is no danger to the king.
-  Load("7k/r7/8/8/3K4/8/8/Q7 w - - 0 1");
-  EXPECT_FALSE(IsCriticalMove(pos.get(), M("a1a7")));
+  const CriticalCase cases[] = {
+      // Queen takes the last rook; black keeps its queen; white's king on d4 sees
+      // 27 squares along its lines.
+      {"q6k/r7/8/8/3K4/8/8/Q7 w - - 0 1", "a1a7", true},
+      // The same capture with the king boxed in on h1 (3 squares).
+      {"q6k/r7/8/8/8/8/6PP/6QK w - - 0 1", "g1a7", false},
+      // Without a black queen there is no danger to the king.
+      {"7k/r7/8/8/3K4/8/8/Q7 w - - 0 1", "a1a7", false},
+  };
+  Check(cases);
 }
 
 TEST_F(CriticalMoveTest, PawnStormAgainstTheKingOnTheOtherWing) {
-  // White king g1, black king c8, queens and rooks on the board; c4-c5 attacks
-  // the knight on d6 and nothing takes on c5.
-  Load("r1k4r/8/3n4/8/2P5/8/5PPP/3Q2KR w - - 0 1");
-  EXPECT_TRUE(IsCriticalMove(pos.get(), M("c4c5")));
-  // The black king on d8 still counts as a queen-side king.
-  Load("r2k3r/8/3n4/8/2P5/8/5PPP/3Q2KR w - - 0 1");
-  EXPECT_TRUE(IsCriticalMove(pos.get(), M("c4c5")));
-  // Black king on g8: both kings on the same wing.
-  Load("r5kr/8/3n4/8/2P5/8/5PPP/3Q2KR w - - 0 1");
-  EXPECT_FALSE(IsCriticalMove(pos.get(), M("c4c5")));
-  // The pawn on c5 would be taken by b6 and lost.
-  Load("r1k4r/8/1p1n4/8/2P5/8/5PPP/3Q2KR w - - 0 1");
-  EXPECT_FALSE(IsCriticalMove(pos.get(), M("c4c5")));
-  // A push to the fourth rank is too early.
-  Load("r1k4r/8/8/3n4/8/2P5/5PPP/3Q2KR w - - 0 1");
-  EXPECT_FALSE(IsCriticalMove(pos.get(), M("c3c4")));
-  // No black man attacked from c5.
-  Load("r1k4r/8/8/3n4/2P5/8/5PPP/3Q2KR w - - 0 1");
-  EXPECT_FALSE(IsCriticalMove(pos.get(), M("c4c5")));
-  // No queen on the board.
-  Load("r1k4r/8/3n4/8/2P5/8/5PPP/6KR w - - 0 1");
-  EXPECT_FALSE(IsCriticalMove(pos.get(), M("c4c5")));
-  // A push on the d-file is neither a queen-side (a-c) nor a king-side (f-h) storm.
-  Load("r1k4r/8/2n5/8/3P4/8/5PPP/3Q2KR w - - 0 1");
-  EXPECT_FALSE(IsCriticalMove(pos.get(), M("d4d5")));
-  // King-side storm: white king c1, black king g8, g4-g5 attacks the knight on f6.
-  Load("r5kr/8/5n2/8/6P1/8/PPP5/1KRQ4 w - - 0 1");
-  EXPECT_TRUE(IsCriticalMove(pos.get(), M("g4g5")));
-  // Black storms too: black king g8, white king c1, ...b5-b4 attacks the knight on c3.
-  Load("r5kr/8/8/1p6/8/2N5/8/2KQ3R b - - 0 1");
-  EXPECT_TRUE(IsCriticalMove(pos.get(), M("b5b4")));
+  const CriticalCase cases[] = {
+      // White king g1, black king c8, queens and rooks on the board; c4-c5 attacks
+      // the knight on d6 and nothing takes on c5.
+      {"r1k4r/8/3n4/8/2P5/8/5PPP/3Q2KR w - - 0 1", "c4c5", true},
+      // The black king on d8 still counts as a queen-side king.
+      {"r2k3r/8/3n4/8/2P5/8/5PPP/3Q2KR w - - 0 1", "c4c5", true},
+      // Black king on g8: both kings on the same wing.
+      {"r5kr/8/3n4/8/2P5/8/5PPP/3Q2KR w - - 0 1", "c4c5", false},
+      // The pawn on c5 would be taken by b6 and lost.
+      {"r1k4r/8/1p1n4/8/2P5/8/5PPP/3Q2KR w - - 0 1", "c4c5", false},
+      // A push to the fourth rank is too early.
+      {"r1k4r/8/8/3n4/8/2P5/5PPP/3Q2KR w - - 0 1", "c3c4", false},
+      // No black man attacked from c5.
+      {"r1k4r/8/8/3n4/2P5/8/5PPP/3Q2KR w - - 0 1", "c4c5", false},
+      // No queen on the board.
+      {"r1k4r/8/3n4/8/2P5/8/5PPP/6KR w - - 0 1", "c4c5", false},
+      // A push on the d-file is neither a queen-side (a-c) nor a king-side (f-h) storm.
+      {"r1k4r/8/2n5/8/3P4/8/5PPP/3Q2KR w - - 0 1", "d4d5", false},
+      // King-side storm: white king c1, black king g8, g4-g5 attacks the knight on f6.
+      {"r5kr/8/5n2/8/6P1/8/PPP5/1KRQ4 w - - 0 1", "g4g5", true},
+      // Black storms too: black king g8, white king c1, ...b5-b4 attacks the knight on c3.
+      {"r5kr/8/8/1p6/8/2N5/8/2KQ3R b - - 0 1", "b5b4", true},
+  };
+  Check(cases);
 }
 
 TEST_F(CriticalMoveTest, HeavyPiecesDoublingNextToTheKing) {
-  // Ra4-e4 joins the rook on e1 on the open file next to the black king.
-  Load("3k4/8/8/8/R7/8/8/4R1K1 w - - 0 1");
-  EXPECT_TRUE(IsCriticalMove(pos.get(), M("a4e4")));
-  // A queen counts as the partner; the king on the other neighbouring file.
-  Load("5k2/8/8/8/R7/8/8/4Q1K1 w - - 0 1");
-  EXPECT_TRUE(IsCriticalMove(pos.get(), M("a4e4")));
-  // A pawn on the file.
-  Load("3k4/4p3/8/8/R7/8/8/4R1K1 w - - 0 1");
-  EXPECT_FALSE(IsCriticalMove(pos.get(), M("a4e4")));
-  // Partner in the enemy half.
-  Load("3k4/8/8/4R3/R7/8/8/6K1 w - - 0 1");
-  EXPECT_FALSE(IsCriticalMove(pos.get(), M("a4e4")));
-  // King two files away.
-  Load("6k1/8/8/8/R7/8/8/4R1K1 w - - 0 1");
-  EXPECT_FALSE(IsCriticalMove(pos.get(), M("a4e4")));
-  // Staying on its file.
-  Load("3k4/8/8/8/8/4R3/8/4R1K1 w - - 0 1");
-  EXPECT_FALSE(IsCriticalMove(pos.get(), M("e3e4")));
-  // The knight on f6 takes on e4 and the rook is lost for a knight.
-  Load("3k4/8/5n2/8/R7/8/8/4R1K1 w - - 0 1");
-  EXPECT_FALSE(IsCriticalMove(pos.get(), M("a4e4")));
-  // Black doubles in its own half (ranks 5-8).
-  Load("4r1k1/8/8/r7/8/8/8/3K4 b - - 0 1");
-  EXPECT_TRUE(IsCriticalMove(pos.get(), M("a5e5")));
+  const CriticalCase cases[] = {
+      // Ra4-e4 joins the rook on e1 on the open file next to the black king.
+      {"3k4/8/8/8/R7/8/8/4R1K1 w - - 0 1", "a4e4", true},
+      // A queen counts as the partner; the king on the other neighbouring file.
+      {"5k2/8/8/8/R7/8/8/4Q1K1 w - - 0 1", "a4e4", true},
+      // A pawn on the file.
+      {"3k4/4p3/8/8/R7/8/8/4R1K1 w - - 0 1", "a4e4", false},
+      // Partner in the enemy half.
+      {"3k4/8/8/4R3/R7/8/8/6K1 w - - 0 1", "a4e4", false},
+      // King two files away.
+      {"6k1/8/8/8/R7/8/8/4R1K1 w - - 0 1", "a4e4", false},
+      // Staying on its file.
+      {"3k4/8/8/8/8/4R3/8/4R1K1 w - - 0 1", "e3e4", false},
+      // The knight on f6 takes on e4 and the rook is lost for a knight.
+      {"3k4/8/5n2/8/R7/8/8/4R1K1 w - - 0 1", "a4e4", false},
+      // Black doubles in its own half (ranks 5-8).
+      {"4r1k1/8/8/r7/8/8/8/3K4 b - - 0 1", "a5e5", true},
+  };
+  Check(cases);
 }
 
 class NewDepthFixture : public NewDepthTest {

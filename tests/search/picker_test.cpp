@@ -14,10 +14,18 @@ constexpr const char* EvasionFen = "6k1/8/4p3/3b4/8/2N5/5R2/3Q3K w - - 0 1";
 
 using PickerTest = SearchTest;
 
-std::vector<std::string> Texts(const std::vector<Move>& moves) {
-  std::vector<std::string> out;
+using Names = std::vector<std::string>;
+
+Names Texts(const std::vector<Move>& moves) {
+  Names out;
   for (Move m : moves) out.push_back(Text(m));
   return out;
+}
+
+// The names from..to of the list, fewer where it is shorter.
+Names Slice(const Names& names, size_t from, size_t to) {
+  to = std::min(to, names.size());
+  return Names(names.begin() + long(std::min(from, to)), names.begin() + long(to));
 }
 
 // Score of a move still waiting in the picker's list.
@@ -58,52 +66,46 @@ TEST_F(PickerTest, LosingCaptureComesBeforeTheKillers) {
   Load(CaptureFen);
   plies[1].killers[0] = M("g1h1");
   plies[1].killers[1] = M("b2c2");
-  const std::vector<std::string> text = Texts(DrainMain(MainPicker(1)));
-  ASSERT_GE(text.size(), 6u);
-  EXPECT_EQ(std::vector<std::string>(text.begin(), text.begin() + 6),
-            (std::vector<std::string>{"e4d5", "c3d5", "g5e6", "b2b6", "g1h1", "b2c2"}));
+  const Names text = Texts(DrainMain(MainPicker(1)));
+  EXPECT_EQ(Slice(text, 0, 6), (Names{"e4d5", "c3d5", "g5e6", "b2b6", "g1h1", "b2c2"}));
 }
 
 TEST_F(PickerTest, QuiescenceDropsLosingCaptures) {
   Load(CaptureFen);
   const std::vector<Move> moves = DrainQuiescence(QuiescencePicker(1, false));
-  EXPECT_EQ(Texts(moves), (std::vector<std::string>{"e4d5", "c3d5", "g5e6"}));
+  EXPECT_EQ(Texts(moves), (Names{"e4d5", "c3d5", "g5e6"}));
 }
 
 TEST_F(PickerTest, VictimMaskLimitsTheCaptures) {
   Load(CaptureFen);
   MovePicker* picker = QuiescencePicker(1, false);
   picker->victimMask = ~SquareMask[Sq("d5")];
-  EXPECT_EQ(Texts(DrainQuiescence(picker)), (std::vector<std::string>{"g5e6"}));
+  EXPECT_EQ(Texts(DrainQuiescence(picker)), (Names{"g5e6"}));
 
   picker = MainPicker(1);
   picker->victimMask = ~SquareMask[Sq("d5")];
-  const std::vector<std::string> text = Texts(DrainMain(picker));
-  ASSERT_GE(text.size(), 3u);
-  EXPECT_EQ(std::vector<std::string>(text.begin(), text.begin() + 2),
-            (std::vector<std::string>{"g5e6", "b2b6"}));
+  const Names text = Texts(DrainMain(picker));
+  EXPECT_GE(text.size(), 3u);
+  EXPECT_EQ(Slice(text, 0, 2), (Names{"g5e6", "b2b6"}));
   EXPECT_EQ(std::count(text.begin(), text.end(), "e4d5"), 0);
 }
 
 TEST_F(PickerTest, WinningCaptureByAHeavierPieceIsNotDeferred) {
   // Q×N (undefended knight) scores above c4×b5 and comes first in both pickers.
   Load("6k1/3n4/p7/1p6/2P5/8/8/3Q2K1 w - - 0 1");
-  const std::vector<std::string> text = Texts(DrainMain(MainPicker(1)));
-  ASSERT_GE(text.size(), 2u);
-  EXPECT_EQ(std::vector<std::string>(text.begin(), text.begin() + 2),
-            (std::vector<std::string>{"d1d7", "c4b5"}));
-  EXPECT_EQ(Texts(DrainQuiescence(QuiescencePicker(1, false))), (std::vector<std::string>{"d1d7", "c4b5"}));
+  const Names text = Texts(DrainMain(MainPicker(1)));
+  EXPECT_EQ(Slice(text, 0, 2), (Names{"d1d7", "c4b5"}));
+  EXPECT_EQ(Texts(DrainQuiescence(QuiescencePicker(1, false))), (Names{"d1d7", "c4b5"}));
 }
 
 TEST_F(PickerTest, PromotionsScoredByTheirExchange) {
   // a8=Q wins 875, N×R 500, a8=R 400, a8=N and a8=B 230 each.
   Load("7k/P7/8/3r4/8/2N5/8/6K1 w - - 0 1");
-  const std::vector<std::string> text = Texts(DrainMain(MainPicker(1)));
-  ASSERT_GE(text.size(), 5u);
-  EXPECT_EQ(std::vector<std::string>(text.begin(), text.begin() + 3),
-            (std::vector<std::string>{"a7a8q", "c3d5", "a7a8r"}));
+  const Names text = Texts(DrainMain(MainPicker(1)));
+  EXPECT_GE(text.size(), 5u);
+  EXPECT_EQ(Slice(text, 0, 3), (Names{"a7a8q", "c3d5", "a7a8r"}));
   // The quiescence search puts every promotion first, at a queen's value.
-  const std::vector<std::string> quiescence = Texts(DrainQuiescence(QuiescencePicker(1, false)));
+  const Names quiescence = Texts(DrainQuiescence(QuiescencePicker(1, false)));
   ASSERT_EQ(quiescence.size(), 5u);
   EXPECT_EQ(quiescence.back(), "c3d5");
 }
@@ -139,18 +141,12 @@ TEST_F(PickerTest, StageOrderWithHashMoveMateKillerAndFourKillers) {
   for (i32& h : engine->stats.historyScore) h = i32(rng.Below(5000));
 
   const std::vector<Move> moves = DrainMain(MainPicker(ply));
-  const std::vector<std::string> text = Texts(moves);
-  ASSERT_GE(text.size(), 9u);
-  EXPECT_EQ(
-      std::vector<std::string>(text.begin(), text.begin() + 9),
-      (std::vector<std::string>{"c3d5", "b2b5", "e4d5", "g5e6", "b2b6", "g1h1", "b2a3", "g1h2", "g1f1"}));
+  const Names text = Texts(moves);
+  EXPECT_EQ(Slice(text, 0, 9),
+            (Names{"c3d5", "b2b5", "e4d5", "g5e6", "b2b6", "g1h1", "b2a3", "g1h2", "g1f1"}));
 
   // The rest are the other quiet moves, by falling history score.
-  std::vector<Move> legal = LegalMoves(pos.get());
-  std::vector<Move> handed = moves;
-  std::sort(legal.begin(), legal.end());
-  std::sort(handed.begin(), handed.end());
-  EXPECT_EQ(handed, legal);
+  EXPECT_EQ(Sorted(moves), Sorted(LegalMoves(pos.get())));
   for (size_t i = 10; i < moves.size(); ++i) {
     EXPECT_FALSE(IsTactical(moves[i]));
     EXPECT_GE(engine->stats.historyScore[HistoryIndex(White, moves[i - 1])],
@@ -176,10 +172,8 @@ TEST_F(PickerTest, OnlyTheOwnKillersBelowPlyFour) {
     engine->stats.historyScore[HistoryIndex(White, M("g1h2"))] = 900;
     engine->stats.historyScore[HistoryIndex(White, M("b2a3"))] = 800;
 
-    const std::vector<std::string> text = Texts(DrainMain(MainPicker(ply)));
-    ASSERT_GE(text.size(), 8u);
-    EXPECT_EQ(std::vector<std::string>(text.begin() + 4, text.begin() + 8),
-              (std::vector<std::string>{"g1h1", "g1f1", "g1h2", "b2a3"}));
+    const Names text = Texts(DrainMain(MainPicker(ply)));
+    EXPECT_EQ(Slice(text, 4, 8), (Names{"g1h1", "g1f1", "g1h2", "b2a3"}));
   }
 }
 
@@ -196,15 +190,9 @@ TEST_F(PickerTest, MovesFromElsewhereThatAreNotValidAreSkipped) {
   plies[2].killers[1] = NullMove;
 
   const std::vector<Move> moves = DrainMain(MainPicker(4));
-  const std::vector<std::string> text = Texts(moves);
-  ASSERT_GE(text.size(), 5u);
-  EXPECT_EQ(std::vector<std::string>(text.begin(), text.begin() + 5),
-            (std::vector<std::string>{"e4d5", "c3d5", "g5e6", "b2b6", "g1h1"}));
-  std::vector<Move> legal = LegalMoves(pos.get());
-  std::vector<Move> handed = moves;
-  std::sort(legal.begin(), legal.end());
-  std::sort(handed.begin(), handed.end());
-  EXPECT_EQ(handed, legal);
+  const Names text = Texts(moves);
+  EXPECT_EQ(Slice(text, 0, 5), (Names{"e4d5", "c3d5", "g5e6", "b2b6", "g1h1"}));
+  EXPECT_EQ(Sorted(moves), Sorted(LegalMoves(pos.get())));
 }
 
 TEST_F(PickerTest, KillerInTwoSlotsIsHandedOutTwice) {
@@ -213,7 +201,7 @@ TEST_F(PickerTest, KillerInTwoSlotsIsHandedOutTwice) {
   plies[4].killers[1] = M("g1f1");
   plies[2].killers[0] = M("g1h1");
   plies[2].killers[1] = M("g1f1");
-  const std::vector<std::string> text = Texts(DrainMain(MainPicker(4)));
+  const Names text = Texts(DrainMain(MainPicker(4)));
   EXPECT_EQ(std::count(text.begin(), text.end(), "g1h1"), 2);
   EXPECT_EQ(std::count(text.begin(), text.end(), "g1f1"), 2);
   EXPECT_EQ(text.size(), LegalMoves(pos.get()).size() + 2);
@@ -231,16 +219,14 @@ TEST_F(PickerTest, EvasionsHashMoveWinningCapturesQuietsLosingCaptures) {
   MovePicker* picker = MainPicker(1);
   ASSERT_EQ(picker->stages, StageBit(StageEvasions));
   const std::vector<Move> moves = DrainMain(picker);
-  EXPECT_EQ(Texts(moves),
-            (std::vector<std::string>{"f2g2", "c3d5", "c3e4", "d1f3", "h1g1", "h1h2", "f2f3", "d1d5"}));
+  EXPECT_EQ(Texts(moves), (Names{"f2g2", "c3d5", "c3e4", "d1f3", "h1g1", "h1h2", "f2f3", "d1d5"}));
   EXPECT_EQ(picker->evasionCount, 8);
   EXPECT_EQ(picker->stage, u32(StageEvasions));
 
   // The quiescence search gives a left-over hash move no bonus.
   Load(EvasionFen);
   const std::vector<Move> quiescence = DrainQuiescence(QuiescencePicker(1, true));
-  EXPECT_EQ(Texts(quiescence),
-            (std::vector<std::string>{"c3d5", "c3e4", "d1f3", "f2g2", "h1g1", "h1h2", "f2f3", "d1d5"}));
+  EXPECT_EQ(Texts(quiescence), (Names{"c3d5", "c3e4", "d1f3", "f2g2", "h1g1", "h1h2", "f2f3", "d1d5"}));
 }
 
 TEST_F(PickerTest, QuietChecksComeFirstLastThenBackwardsWithoutLosingOnes) {
@@ -334,13 +320,10 @@ TEST_F(PickerTest, QuiescenceHandsOutLegalMovesOnceOverRandomGames) {
     const std::vector<Move> legal = LegalMoves(pos.get());
     MovePicker* picker = QuiescencePicker(1, true);
     const bool check = picker->stages == StageBit(StageEvasions);
-    std::vector<Move> handed = DrainQuiescence(picker);
-    std::sort(handed.begin(), handed.end());
+    const std::vector<Move> handed = Sorted(DrainQuiescence(picker));
     ASSERT_TRUE(std::adjacent_find(handed.begin(), handed.end()) == handed.end()) << "position " << n;
     if (check) {
-      std::vector<Move> sorted = legal;
-      std::sort(sorted.begin(), sorted.end());
-      ASSERT_EQ(handed, sorted) << "position " << n;
+      ASSERT_EQ(handed, Sorted(legal)) << "position " << n;
       continue;
     }
     // Captures and promotions that do not lose material, and safe quiet checks.
