@@ -19,6 +19,7 @@
 #include "board/board.h"
 #include "engine/engine.h"
 #include "engine/parameters.h"
+#include "eval/pawns.h"
 #include "search/records.h"
 #include "search/state.h"
 
@@ -172,6 +173,13 @@ inline std::vector<double> ShippedNumbers() {
   ParseNumbers(&list, EmbeddedParameters, EmbeddedParametersSize);
   EXPECT_GE(list.count, ParameterCount);
   return std::vector<double>(list.values, list.values + ParameterCount);
+}
+
+// Empties the pawn table and builds its storm and shelter tables for the weights.
+inline void BuildPawnTable(PawnHashTable* table, const EvalWeights* weights) {
+  CreatePawnTable(table);
+  BuildStormTable(table, weights);
+  BuildShelterTable(table, weights);
 }
 
 // A ply record full of garbage, as the search hands it over, with the window

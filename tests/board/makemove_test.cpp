@@ -113,32 +113,31 @@ TEST_F(MakeUnmake, GamesKeepEveryFieldExact) {
 }
 
 TEST_F(MakeUnmake, DoublePushRecordsEnPassantOnlyBesideAnEnemyPawn) {
-  Load("4k3/8/8/8/8/8/3P4/4K3 w - -");
-  Play("d2d4");
-  EXPECT_EQ(pos->epFile, 0);
-  EXPECT_EQ(pos->key, KeyOf("4k3/8/8/8/3P4/8/8/4K3 b - -"));
-
-  Load("4k3/8/8/8/2p5/8/3P4/4K3 w - -");
-  Play("d2d4");
-  EXPECT_EQ(pos->epFile, 4);
-  EXPECT_EQ(pos->key, KeyOf("4k3/8/8/8/2pP4/8/8/4K3 b - d3"));
-  EXPECT_EQ(pos->key ^ ZobristEnPassant[4], KeyOf("4k3/8/8/8/2pP4/8/8/4K3 b - -"));
-  // The next move, whatever it is, removes the en-passant term.
-  Play("e8d7");
-  EXPECT_EQ(pos->epFile, 0);
-  EXPECT_EQ(pos->key, KeyOf("8/3k4/8/8/2pP4/8/8/4K3 w - -"));
-
-  // A pawn of the mover's own colour beside the destination does not count.
-  Load("4k3/8/8/8/4P3/8/3P4/4K3 w - -");
-  Play("d2d4");
-  EXPECT_EQ(pos->epFile, 0);
-
-  // The start position reached by e2e4 has no en-passant file, unlike the FEN with e3.
-  Load(StartFen);
-  Play("e2e4");
-  EXPECT_EQ(pos->epFile, 0);
-  EXPECT_NE(pos->key, KeyOf("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"));
-  EXPECT_EQ(pos->key, KeyOf("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1"));
+  const struct {
+    const char* start;
+    const char* moves;
+    int epFile;
+    const char* after;  // the same position as FEN
+  } cases[] = {
+      {"4k3/8/8/8/8/8/3P4/4K3 w - -", "d2d4", 0, "4k3/8/8/8/3P4/8/8/4K3 b - -"},
+      {"4k3/8/8/8/2p5/8/3P4/4K3 w - -", "d2d4", 4, "4k3/8/8/8/2pP4/8/8/4K3 b - d3"},
+      // The next move, whatever it is, removes the en-passant term.
+      {"4k3/8/8/8/2p5/8/3P4/4K3 w - -", "d2d4 e8d7", 0, "8/3k4/8/8/2pP4/8/8/4K3 w - -"},
+      // A pawn of the mover's own colour beside the destination does not count.
+      {"4k3/8/8/8/4P3/8/3P4/4K3 w - -", "d2d4", 0, "4k3/8/8/8/3PP3/8/8/4K3 b - -"},
+      // The start position reached by e2e4 has no en-passant file, unlike the FEN with e3.
+      {StartFen, "e2e4", 0, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1"},
+  };
+  for (const auto& c : cases) {
+    Load(c.start);
+    std::istringstream moves(c.moves);
+    for (std::string token; moves >> token;) Play(token.c_str());
+    EXPECT_EQ(pos->epFile, c.epFile) << c.after;
+    EXPECT_EQ(pos->key, KeyOf(c.after)) << c.after;
+  }
+  EXPECT_EQ(KeyOf("4k3/8/8/8/2pP4/8/8/4K3 b - d3") ^ ZobristEnPassant[4],
+            KeyOf("4k3/8/8/8/2pP4/8/8/4K3 b - -"));
+  EXPECT_NE(KeyOf("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"), KeyOf(cases[4].after));
 }
 
 TEST_F(MakeUnmake, CastlingRightsClearedByKingRookAndCaptures) {

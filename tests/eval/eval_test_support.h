@@ -79,13 +79,6 @@ inline Position FromFen(const char* fen) {
   return pos;
 }
 
-// Empties the pawn table and builds its storm and shelter tables for the weights.
-inline void BuildPawnTable(PawnHashTable* table, const EvalWeights* weights) {
-  CreatePawnTable(table);
-  BuildStormTable(table, weights);
-  BuildShelterTable(table, weights);
-}
-
 // The pawn table for a set of weights. Cached entries and the shelter tables
 // depend on the weights, so the one table is emptied and rebuilt whenever a
 // test passes weights whose values differ from the last ones.

@@ -25,9 +25,13 @@ class SearchIoTest : public ::testing::Test {
   void StartedAgo(i32 ms) {
     engine.progress.startTick = engine.progress.lastInfoTick = TickCount() - u32(ms);
   }
-  static EngineState engine;
+  static std::string PvLines() {
+    testing::internal::CaptureStdout();
+    PrintPvLines(&engine);
+    return testing::internal::GetCapturedStdout();
+  }
+  static inline EngineState engine;
 };
-EngineState SearchIoTest::engine;
 
 Move Word(const char* text) {
   static Position pos;
@@ -64,30 +68,21 @@ TEST_F(SearchIoTest, PvLinesWithCentipawnAndMateScores) {
   engine.lines.pvLength[0] = 2;
   engine.lines.pvTime[0] = 10;
   engine.lines.pvNodes[0] = 1280;
-  testing::internal::CaptureStdout();
-  PrintPvLines(&engine);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+  EXPECT_EQ(PvLines(),
             "info multipv 1 depth 7 score mate 1 time 1000 nodes 123456 nps 123456 pv e2e4 \n"
             "info multipv 2 depth 7 score cp -35 time 10 nodes 1280 nps 128000 pv d2d4 d7d5 \n");
 
   // Mate scores: -32698 is mated in one, 32635 is still centipawns.
   engine.options.multiPv = 1;
   engine.lines.pvScore[0] = -32698;
-  testing::internal::CaptureStdout();
-  PrintPvLines(&engine);
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("score mate -1 "), std::string::npos);
+  EXPECT_NE(PvLines().find("score mate -1 "), std::string::npos);
   engine.lines.pvScore[0] = 32635;
-  testing::internal::CaptureStdout();
-  PrintPvLines(&engine);
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("score cp 32635 "), std::string::npos);
+  EXPECT_NE(PvLines().find("score cp 32635 "), std::string::npos);
 
   // Never more lines than root moves.
   engine.options.multiPv = 3;
   engine.root.rootMoveCount = 1;
-  testing::internal::CaptureStdout();
-  PrintPvLines(&engine);
-  std::string one = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(one.find("multipv 2"), std::string::npos);
+  EXPECT_EQ(PvLines().find("multipv 2"), std::string::npos);
 }
 
 // Each row is one periodic check of a search that started `elapsed` ms ago,

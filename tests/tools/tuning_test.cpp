@@ -261,9 +261,7 @@ TEST_F(TuningEngine, ChangedNumbersNeverReadAStaleCacheOrPieceSquareSum) {
   // The same numbers in a separate cache that never saw the old ones, and the
   // position loaded after the piece-square values changed.
   auto fresh = std::make_unique<PawnHashTable>();
-  CreatePawnTable(fresh.get());
-  BuildStormTable(fresh.get(), engine->weights);
-  BuildShelterTable(fresh.get(), engine->weights);
+  BuildPawnTable(fresh.get(), engine->weights);
   auto reloaded = std::make_unique<Position>();
   ASSERT_TRUE(LoadFen(reloaded.get(), fen));
   PlyRecord ply = FreshPly();
@@ -347,11 +345,7 @@ TEST_F(TuningEngine, SelfPlayKeepsOnlyQuietPositionsAndRepeatsItself) {
       // are never tried there (one that wins through a discovered attack is
       // beyond a static filter), so they are left out.
       const i32 stand = Sign[check->side] * StaticScoreWhite(engine, check.get());
-      MoveList moves;
-      moves.count = 0;
-      GenerateLegal(check.get(), &moves);
-      for (int i = 0; i < moves.count; ++i) {
-        const Move m = moves.move[i];
+      for (Move m : LegalMoves(check.get())) {
         const bool capture = check->board[MoveTo(m)] != Empty || (m & MovePromotionFlag) != 0 ||
                              (MovePiece(m) == Pawn && FileOf(MoveTo(m)) != FileOf(MoveFrom(m)));
         if (!capture) continue;
