@@ -36,10 +36,11 @@ const char* const Positions[] = {
 
 class WeightBounds : public SharedEngine {
  protected:
+  // The piece-square values are saved before the engine's construction sets them.
   static void SetUpTestSuite() {
-    SharedEngine::SetUpTestSuite();
     EnsureTables();
     std::memcpy(savedSquareValues, PieceSquareValue, sizeof savedSquareValues);
+    SharedEngine::SetUpTestSuite();
   }
   static void TearDownTestSuite() {
     std::memcpy(PieceSquareValue, savedSquareValues, sizeof savedSquareValues);
