@@ -42,6 +42,12 @@ class MakeUnmake : public BoardTest {
     EXPECT_TRUE(SamePosition(pos, before.get())) << token;
     MakeMove(pos, m, &undo);
   }
+  // Loads the FEN and plays the moves (blank-separated) with Play.
+  void LoadAndPlay(const char* fen, const char* moves) {
+    Load(fen);
+    std::istringstream tokens(moves);
+    for (std::string token; tokens >> token;) Play(token.c_str());
+  }
   u64 KeyOf(const char* fen) {
     const auto other = std::make_unique<Position>();
     EXPECT_TRUE(LoadFen(other.get(), fen)) << fen;
@@ -129,9 +135,7 @@ TEST_F(MakeUnmake, DoublePushRecordsEnPassantOnlyBesideAnEnemyPawn) {
       {StartFen, "e2e4", 0, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1"},
   };
   for (const auto& c : cases) {
-    Load(c.start);
-    std::istringstream moves(c.moves);
-    for (std::string token; moves >> token;) Play(token.c_str());
+    LoadAndPlay(c.start, c.moves);
     EXPECT_EQ(pos->epFile, c.epFile) << c.after;
     EXPECT_EQ(pos->key, KeyOf(c.after)) << c.after;
   }
@@ -212,49 +216,34 @@ TEST_F(MakeUnmake, PawnKeyMaterialAndIndexChanges) {
 // More pieces of a kind than the material index's digit holds are marked,
 // and the mark goes when a capture brings the count back.
 TEST_F(MakeUnmake, MaterialOverflowFollowsPromotionsAndCaptures) {
-  Load("1r2k3/P7/8/8/8/8/8/Q3K3 w - - 0 1");
-  EXPECT_EQ(pos->materialOverflow, 0);
-  Play("a7a8n");
-  EXPECT_EQ(pos->materialOverflow, 0);
-  Load("1r2k3/P7/8/8/8/8/8/Q3K3 w - - 0 1");
-  Play("a7a8q");
-  EXPECT_EQ(pos->materialOverflow, 1);
-  Play("b8a8");  // the rook takes the new queen
-  EXPECT_EQ(pos->materialOverflow, 0);
-  Load("1r2k3/P7/8/8/8/8/8/Q3K3 w - - 0 1");
-  Play("a7b8q");  // promotion with capture
-  EXPECT_EQ(pos->materialOverflow, 1);
-  Play("e8d7");
-  Play("b8b1");  // other moves keep the mark
-  EXPECT_EQ(pos->materialOverflow, 1);
-
-  // A third rook; a capture of some other piece keeps the mark, taking a rook clears it.
-  Load("8/P7/8/1r5k/8/8/2N5/RR2K3 w - - 0 1");
-  Play("a7a8r");
-  EXPECT_EQ(pos->materialOverflow, 1);
-  Play("b5b2");
-  Play("c2e3");
-  Play("b2b1");
-  EXPECT_EQ(pos->materialOverflow, 0);
-  Load("8/P7/8/1r5k/8/8/2N5/RR2K3 w - - 0 1");
-  Play("a7a8r");
-  Play("b5b2");
-  Play("e1d1");
-  Play("b2c2");
-  EXPECT_EQ(pos->materialOverflow, 1);
-
-  // Black's side, and a FEN that already holds the extra pieces.
-  Load("4k3/8/8/8/8/8/1p6/B3K3 b - - 0 1");
-  EXPECT_EQ(pos->materialOverflow, 0);
-  Play("b2a1b");
-  EXPECT_EQ(pos->materialOverflow, 0);
-  Load("nnn1k3/8/8/8/8/8/8/4K2R w - - 0 1");
-  EXPECT_EQ(pos->materialOverflow, 1);
-  Load("nnn1k3/8/8/8/8/8/8/4K2R b - - 0 1");
-  Play("c8d6");
-  EXPECT_EQ(pos->materialOverflow, 1);
-  Load("nnR1k3/8/8/8/8/8/8/4K3 b - - 0 1");
-  EXPECT_EQ(pos->materialOverflow, 0);
+  const char* queens = "1r2k3/P7/8/8/8/8/8/Q3K3 w - - 0 1";
+  const char* rooks = "8/P7/8/1r5k/8/8/2N5/RR2K3 w - - 0 1";
+  const struct {
+    const char* start;
+    const char* moves;
+    u8 overflow;
+  } cases[] = {
+      {queens, "", 0},
+      {queens, "a7a8n", 0},
+      {queens, "a7a8q", 1},
+      {queens, "a7a8q b8a8", 0},       // the rook takes the new queen
+      {queens, "a7b8q", 1},            // promotion with capture
+      {queens, "a7b8q e8d7 b8b1", 1},  // other moves keep the mark
+      // A third rook; a capture of some other piece keeps the mark, taking a rook clears it.
+      {rooks, "a7a8r", 1},
+      {rooks, "a7a8r b5b2 c2e3 b2b1", 0},
+      {rooks, "a7a8r b5b2 e1d1 b2c2", 1},
+      // Black's side, and a FEN that already holds the extra pieces.
+      {"4k3/8/8/8/8/8/1p6/B3K3 b - - 0 1", "", 0},
+      {"4k3/8/8/8/8/8/1p6/B3K3 b - - 0 1", "b2a1b", 0},
+      {"nnn1k3/8/8/8/8/8/8/4K2R w - - 0 1", "", 1},
+      {"nnn1k3/8/8/8/8/8/8/4K2R b - - 0 1", "c8d6", 1},
+      {"nnR1k3/8/8/8/8/8/8/4K3 b - - 0 1", "", 0},
+  };
+  for (const auto& c : cases) {
+    LoadAndPlay(c.start, c.moves);
+    EXPECT_EQ(pos->materialOverflow, c.overflow) << c.start << " " << c.moves;
+  }
 }
 
 TEST_F(MakeUnmake, FiftyCountsReversibleMovesAndSaturates) {
