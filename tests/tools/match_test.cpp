@@ -326,4 +326,84 @@ TEST(MatchRunner, TarvoAgainstTarvoWritesEveryGameToThePgn) {
   EXPECT_NE(log.find("> go nodes 3000"), std::string::npos);
 }
 
+// The FEN tags of a PGN, game by game.
+std::vector<std::string> PgnFens(const std::string& pgn) {
+  std::vector<std::string> fens;
+  for (size_t at = pgn.find("[FEN \""); at != std::string::npos; at = pgn.find("[FEN \"", at + 1))
+    fens.push_back(pgn.substr(at + 6, pgn.find('"', at + 6) - at - 6));
+  return fens;
+}
+
+// The book's order: sequential from start=K, or shuffled by the seed alone;
+// the two games of a pair share their opening.
+TEST(MatchRunner, OpeningsComeInTheOrderAsked) {
+  TempDir dir;
+  const auto play = [&](bool random, u64 seed, int start, const std::string& pgn) {
+    MatchSpec spec;
+    spec.engines[0] = Tarvo(dir, "tarvo", Clock(400, 0));
+    spec.engines[1].name = "illegal";
+    spec.engines[1].command = "sh " TARVO_SOURCE_DIR "/tests/tools/fake_engine.sh illegal";
+    spec.engines[1].limits = Clock(400, 0);
+    spec.games = 6;
+    spec.repeat = true;
+    spec.quiet = true;
+    spec.openingsFile = TARVO_SOURCE_DIR "/tools/books/confirm.epd";
+    spec.randomOrder = random;
+    spec.seed = seed;
+    spec.openingStart = start;
+    spec.pgnFile = dir.Path() + "/" + pgn;
+    EXPECT_EQ(PlayMatch(spec).report.tally.Games(), 6);
+    // The games end at the first move, so each FEN is the opening as played
+    // (the book has no move counters: the PGN adds "0 1").
+    std::vector<std::string> fens = PgnFens(ReadFile(spec.pgnFile));
+    for (std::string& fen : fens) fen.resize(fen.size() - 4);
+    return fens;
+  };
+  std::vector<std::string> book;
+  std::istringstream lines(ReadFile(TARVO_SOURCE_DIR "/tools/books/confirm.epd"));
+  for (std::string line; std::getline(lines, line);) book.push_back(line);
+
+  const std::vector<std::string> sequential = play(false, 0, 3, "sequential.pgn");
+  ASSERT_EQ(sequential.size(), 6u);
+  for (size_t g = 0; g < 6; ++g) EXPECT_EQ(sequential[g], book[2 + g / 2]) << g;
+  const std::vector<std::string> first = play(true, 5, 1, "first.pgn");
+  EXPECT_EQ(play(true, 5, 1, "again.pgn"), first);
+  EXPECT_NE(play(true, 6, 1, "other.pgn"), first);
+  EXPECT_NE(first, play(false, 0, 1, "plain.pgn"));
+  for (size_t g = 0; g < 6; g += 2) EXPECT_EQ(first[g], first[g + 1]);
+}
+
+// Adjudication by score and by length ends games early, as asked, and says so.
+TEST(MatchRunner, GamesAreAdjudicatedByScoreAndLength) {
+  TempDir dir;
+  Limits nodes;
+  nodes.nodes = 500;
+  struct Case {
+    int drawMoveNumber, drawMoveCount, drawScore, maxMoves;
+    const char* reason;
+    int plies;
+  };
+  // A draw once both sides stayed within 1000 cp for one move each; a draw
+  // at three moves.
+  const Case cases[] = {{1, 1, 1000, 0, "adjudicated draw by score", 2}, {0, 0, 0, 3, "move limit", 6}};
+  for (const Case& c : cases) {
+    MatchSpec spec;
+    spec.engines[0] = Tarvo(dir, "a", nodes);
+    spec.engines[1] = Tarvo(dir, "b", nodes);
+    spec.games = 2;
+    spec.quiet = true;
+    spec.openingsFile = TARVO_SOURCE_DIR "/tools/books/confirm.epd";
+    spec.drawMoveNumber = c.drawMoveNumber, spec.drawMoveCount = c.drawMoveCount, spec.drawScore = c.drawScore;
+    spec.maxMoves = c.maxMoves;
+    spec.pgnFile = dir.Path() + "/" + std::to_string(c.plies) + ".pgn";
+    const MatchReport report = PlayMatch(spec).report;
+    EXPECT_EQ(report.tally.draws, 2) << c.reason;
+    ASSERT_EQ(report.endings.size(), 1u) << c.reason;
+    EXPECT_EQ(report.endings[0].first, c.reason);
+    const std::string pgn = ReadFile(spec.pgnFile);
+    EXPECT_NE(pgn.find("[PlyCount \"" + std::to_string(c.plies) + "\"]"), std::string::npos) << c.reason;
+    EXPECT_NE(pgn.find(std::string("{") + c.reason + "} 1/2-1/2"), std::string::npos) << c.reason;
+  }
+}
+
 }  // namespace
