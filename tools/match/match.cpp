@@ -376,9 +376,9 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
 
     // The engine named the reply it expects: it thinks on it in the
     // opponent's time, as under a GUI.
-    if (spec.engines[mover].ponder && words.size() >= 4 && words[2] == "ponder" &&
-        RuleOutcome(&board.pos, &why) == Outcome::Ongoing && FindLegalMove(&board.pos, words[3].c_str()) >= 2 &&
-        LooksLikeMove(words[3])) {
+    // (The token's shape is checked first: the board code reads five characters.)
+    if (spec.engines[mover].ponder && words.size() >= 4 && words[2] == "ponder" && LooksLikeMove(words[3]) &&
+        RuleOutcome(&board.pos, &why) == Outcome::Ongoing && FindLegalMove(&board.pos, words[3].c_str()) >= 2) {
       ponderMove = MoveToText(FindLegalMove(&board.pos, words[3].c_str())).text;
       ExpectBestmove(e);
       const Clock::time_point sendBy = After(spec.hangGraceMs);
