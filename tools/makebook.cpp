@@ -76,15 +76,24 @@ int main(int argc, char** argv) {
   u64 seed = 1;
   ArgReader args = StartArgs("tarvo-makebook", argc, argv);
   while (NextArg(&args)) {
-    if (ArgIs(&args, "--out")) out = ArgText(&args);
-    else if (ArgIs(&args, "--count")) count = ArgInt(&args, 1, 10000000);
-    else if (ArgIs(&args, "--confirm")) confirm = ArgText(&args);
-    else if (ArgIs(&args, "--confirm-count")) confirmCount = ArgInt(&args, 1, 10000000);
-    else if (ArgIs(&args, "--plies")) plies = int(ArgInt(&args, 1, 40));
-    else if (ArgIs(&args, "--depth")) depth = int(ArgInt(&args, 1, 30));
-    else if (ArgIs(&args, "--max-score")) maxScore = int(ArgInt(&args, 0, 10000));
-    else if (ArgIs(&args, "--seed")) seed = ArgUnsigned(&args, UINT64_MAX);
-    else UnknownArg(&args);
+    if (ArgIs(&args, "--out"))
+      out = ArgText(&args);
+    else if (ArgIs(&args, "--count"))
+      count = ArgInt(&args, 1, 10000000);
+    else if (ArgIs(&args, "--confirm"))
+      confirm = ArgText(&args);
+    else if (ArgIs(&args, "--confirm-count"))
+      confirmCount = ArgInt(&args, 1, 10000000);
+    else if (ArgIs(&args, "--plies"))
+      plies = int(ArgInt(&args, 1, 40));
+    else if (ArgIs(&args, "--depth"))
+      depth = int(ArgInt(&args, 1, 30));
+    else if (ArgIs(&args, "--max-score"))
+      maxScore = int(ArgInt(&args, 0, 10000));
+    else if (ArgIs(&args, "--seed"))
+      seed = ArgUnsigned(&args, UINT64_MAX);
+    else
+      UnknownArg(&args);
   }
   if (args.failed || out == nullptr || (confirm == nullptr) != (confirmCount == 0)) return Usage();
 
@@ -110,7 +119,8 @@ int main(int argc, char** argv) {
       UndoRecord undo;
       MakeMove(&pos, moves.move[Next(&state) % u64(moves.count)], &undo);
     }
-    if (!alive || Legal(&pos, &moves) == 0 || IsAttacked(&pos, pos.side ^ 1, pos.kingSquare[pos.side])) continue;
+    if (!alive || Legal(&pos, &moves) == 0 || IsAttacked(&pos, pos.side ^ 1, pos.kingSquare[pos.side]))
+      continue;
     if (!seen.insert(pos.key).second) continue;
     const i32 score = ShallowScore(engine, &pos, depth);
     if (score > maxScore || score < -maxScore) continue;

@@ -14,25 +14,27 @@
 // -ratinginterval N, -timemargin MS, -movetimeout MS, -quiet.
 // Exit status 0 when the match was played, 1 when an engine could not be
 // started, 2 for refused arguments.
+#include "tools/match/match.h"
+
 #include <cstdio>
 
 #include "board/board.h"
 #include "tools/common/args.h"
-#include "tools/match/match.h"
 
 int main(int argc, char** argv) {
   InitBoardTables();
   match::MatchSpec spec;
   if (argc < 2 || !match::ParseMatchArgs(argc, argv, &spec)) {
-    std::fprintf(stderr,
-                 "usage: tarvo-match -engine cmd=PATH [name=N] [dir=D] [option.X=V] [tc=B+I|st=S|nodes=N|depth=N] "
-                 "[ponder] -engine ... [-each ...]\n"
-                 "       [-games N] [-rounds N] [-repeat] [-openings file=F [order=random] [start=K]] [-srand S]\n"
-                 "       [-concurrency K] [-sprt elo0=A elo1=B [alpha=P] [beta=P]] [-draw movenumber=N movecount=M "
-                 "score=CP]\n"
-                 "       [-resign movecount=M score=CP] [-maxmoves N] [-pgnout FILE] [-log FILE] "
-                 "[-ratinginterval N]\n"
-                 "       [-timemargin MS] [-movetimeout MS] [-quiet]\n");
+    std::fprintf(
+        stderr,
+        "usage: tarvo-match -engine cmd=PATH [name=N] [dir=D] [option.X=V] [tc=B+I|st=S|nodes=N|depth=N] "
+        "[ponder] -engine ... [-each ...]\n"
+        "       [-games N] [-rounds N] [-repeat] [-openings file=F [order=random] [start=K]] [-srand S]\n"
+        "       [-concurrency K] [-sprt elo0=A elo1=B [alpha=P] [beta=P]] [-draw movenumber=N movecount=M "
+        "score=CP]\n"
+        "       [-resign movecount=M score=CP] [-maxmoves N] [-pgnout FILE] [-log FILE] "
+        "[-ratinginterval N]\n"
+        "       [-timemargin MS] [-movetimeout MS] [-quiet]\n");
     return BadArgumentsStatus;
   }
   const match::MatchReport report = match::RunMatch(spec, stdout);

@@ -86,7 +86,9 @@ TEST(MatchRules, GamesEndByTheRules) {
   const Case cases[] = {
       {"startpos", {"f2f3", "e7e5", "g2g4", "d8h4"}, Outcome::BlackWins, "checkmate"},
       {"7k/5Q2/8/6K1/8/8/8/8 w - - 0 1", {"g5g6"}, Outcome::Draw, "stalemate"},
-      {"startpos", {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8"}, Outcome::Draw,
+      {"startpos",
+       {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8"},
+       Outcome::Draw,
        "threefold repetition"},
       {"8/8/8/4k3/8/8/4K3/4R3 w - - 99 80", {"e1a1"}, Outcome::Draw, "fifty-move rule"},
       {"8/8/8/4k3/8/8/3rK3/8 w - - 0 1", {"e2d2"}, Outcome::Draw, "insufficient material"},
@@ -109,7 +111,8 @@ TEST(MatchRules, GamesEndByTheRules) {
   ASSERT_TRUE(PlayUciMove(&board, "g1g2"));
   const char* reason = "";
   EXPECT_EQ(RuleOutcome(&board.pos, &reason), Outcome::Ongoing);
-  for (const char* bad : {"e5e3", "g2g3", "c3c3", "a1", "e5d5x", "c3d2qq", ""}) EXPECT_FALSE(PlayUciMove(&board, bad)) << bad;
+  for (const char* bad : {"e5e3", "g2g3", "c3c3", "a1", "e5d5x", "c3d2qq", ""})
+    EXPECT_FALSE(PlayUciMove(&board, bad)) << bad;
   EXPECT_EQ(board.uciMoves.size(), 1u);
 }
 
@@ -147,11 +150,11 @@ std::vector<char*> Argv(std::vector<std::string>& words) {
 }
 
 TEST(MatchArgs, CutechessStyleSettingsAreReadAndCheckedWhole) {
-  std::vector<std::string> words = {"tarvo-match", "-engine", "cmd=./a", "name=new", "option.Hash=32", "ponder",
-                                    "-engine", "cmd=./b", "tc=8+0.08", "-each", "tc=2+0.02", "-games", "2",
-                                    "-rounds", "300", "-repeat", "-sprt", "elo0=-5", "elo1=0", "alpha=0.1",
-                                    "-openings", "file=book.epd", "order=random", "start=3", "-draw",
-                                    "movenumber=40", "movecount=8", "score=10"};
+  std::vector<std::string> words = {
+      "tarvo-match",   "-engine",      "cmd=./a", "name=new",  "option.Hash=32", "ponder",      "-engine",
+      "cmd=./b",       "tc=8+0.08",    "-each",   "tc=2+0.02", "-games",         "2",           "-rounds",
+      "300",           "-repeat",      "-sprt",   "elo0=-5",   "elo1=0",         "alpha=0.1",   "-openings",
+      "file=book.epd", "order=random", "start=3", "-draw",     "movenumber=40",  "movecount=8", "score=10"};
   std::vector<char*> argv = Argv(words);
   MatchSpec spec;
   ASSERT_TRUE(ParseMatchArgs(int(argv.size()), argv.data(), &spec));
@@ -224,8 +227,9 @@ TEST(MatchRunner, EachFaultLosesAndIsCountedApart) {
     const char* mode;
     Fault fault;
   };
-  const Case cases[] = {{"illegal", IllegalMove}, {"garbage", MalformedMove}, {"crash", Crash},
-                        {"hang", Hang},           {"flood", Hang},           {"slow", TimeLoss}};
+  const Case cases[] = {{"illegal", IllegalMove}, {"garbage", MalformedMove},
+                        {"crash", Crash},         {"hang", Hang},
+                        {"flood", Hang},          {"slow", TimeLoss}};
   TempDir dir;
   for (const Case& c : cases) {
     MatchSpec spec;
@@ -400,7 +404,8 @@ TEST(MatchRunner, GamesAreAdjudicatedByScoreAndLength) {
     spec.concurrency = 2;
     spec.quiet = true;
     spec.openingsFile = TARVO_SOURCE_DIR "/tools/books/confirm.epd";
-    spec.drawMoveNumber = c.drawMoveNumber, spec.drawMoveCount = c.drawMoveCount, spec.drawScore = c.drawScore;
+    spec.drawMoveNumber = c.drawMoveNumber, spec.drawMoveCount = c.drawMoveCount,
+    spec.drawScore = c.drawScore;
     spec.maxMoves = c.maxMoves;
     spec.pgnFile = dir.Path() + "/" + std::to_string(c.plies) + ".pgn";
     const MatchReport report = PlayMatch(spec).report;

@@ -18,7 +18,8 @@
 
 namespace match {
 
-const char* const FaultNames[FaultKinds] = {"illegal move", "malformed bestmove", "crash", "hang", "time loss"};
+const char* const FaultNames[FaultKinds] = {"illegal move", "malformed bestmove", "crash", "hang",
+                                            "time loss"};
 
 namespace {
 
@@ -45,7 +46,8 @@ bool SplitSetting(ArgReader* args, const char* setting, std::string* key, std::s
 
 int MillisecondsOf(ArgReader* args, const std::string& key, const std::string& text) {
   double seconds = 0;
-  if (!ParseWholeReal(text.c_str(), 0, 1e6, &seconds)) FailArgs(args, "%s takes seconds, not \"%s\"", key.c_str(), text.c_str());
+  if (!ParseWholeReal(text.c_str(), 0, 1e6, &seconds))
+    FailArgs(args, "%s takes seconds, not \"%s\"", key.c_str(), text.c_str());
   return int(std::lround(seconds * 1000));
 }
 
@@ -162,7 +164,8 @@ Clock::time_point After(int ms) { return Clock::now() + std::chrono::millisecond
 
 std::vector<std::string> SetupLines(const EngineSpec& spec) {
   std::vector<std::string> lines;
-  for (const auto& [name, value] : spec.options) lines.push_back("setoption name " + name + " value " + value);
+  for (const auto& [name, value] : spec.options)
+    lines.push_back("setoption name " + name + " value " + value);
   if (spec.ponder) lines.push_back("setoption name Ponder value true");
   return lines;
 }
@@ -189,7 +192,8 @@ bool LooksLikeMove(const std::string& t) {
   if (t.size() != 4 && t.size() != 5) return false;
   const auto file = [](char c) { return c >= 'a' && c <= 'h'; };
   const auto rank = [](char c) { return c >= '1' && c <= '8'; };
-  return file(t[0]) && rank(t[1]) && file(t[2]) && rank(t[3]) && (t.size() == 4 || std::strchr("qrbnQRBN", t[4]));
+  return file(t[0]) && rank(t[1]) && file(t[2]) && rank(t[3]) &&
+         (t.size() == 4 || std::strchr("qrbnQRBN", t[4]));
 }
 
 std::vector<std::string> Words(const std::string& line) {
@@ -226,7 +230,8 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
     if (!EnsureStarted(e, spec.engines[i])) {
       const bool ended = !e->alive;
       KillEngine(e);
-      return Forfeit(game, i, ended ? Crash : Hang, ended ? "engine ended at start-up" : "engine did not start");
+      return Forfeit(game, i, ended ? Crash : Hang,
+                     ended ? "engine ended at start-up" : "engine did not start");
     }
     e->readyok = false;
     const Clock::time_point deadline = After(ReadyTimeoutMs);
@@ -241,8 +246,8 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
   int clock[2] = {spec.engines[0].limits.baseMs, spec.engines[1].limits.baseMs};
   int pondering = -1;  // the engine thinking on the expected reply, if any
   std::string ponderMove;
-  int level = 0;                // plies in a row with a score within the draw score
-  int losing[2] = {0, 0};       // own moves in a row at or below the resign score
+  int level = 0;           // plies in a row with a score within the draw score
+  int losing[2] = {0, 0};  // own moves in a row at or below the resign score
   GameBoard& board = game->board;
 
   const auto goCommand = [&](int mover, bool ponder) {
@@ -298,7 +303,8 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
       } else if (!StopPondering(e, spec.hangGraceMs)) {
         const bool ended = !e->alive;
         KillEngine(e);
-        Forfeit(game, mover, ended ? Crash : Hang, ended ? "ended while pondering" : "no bestmove after stop");
+        Forfeit(game, mover, ended ? Crash : Hang,
+                ended ? "ended while pondering" : "no bestmove after stop");
         break;
       }
     }
@@ -312,19 +318,22 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
 
     // How long the move may take before the engine is taken for hung.
     int allowMs = spec.moveTimeoutMs;
-    if (limits.HasClock()) allowMs = std::max(0, clock[mover]) + spec.timeMarginMs + spec.hangGraceMs;
-    else if (limits.moveTimeMs > 0) allowMs = limits.moveTimeMs + spec.timeMarginMs + spec.hangGraceMs;
+    if (limits.HasClock())
+      allowMs = std::max(0, clock[mover]) + spec.timeMarginMs + spec.hangGraceMs;
+    else if (limits.moveTimeMs > 0)
+      allowMs = limits.moveTimeMs + spec.timeMarginMs + spec.hangGraceMs;
     WaitFor(e, &EngineProcess::bestmoveSeen, start + std::chrono::milliseconds(allowMs),
             pondering == 1 - mover ? other : nullptr);
     if (!e->bestmoveSeen) {
       const bool ended = !e->alive;
       KillEngine(e);
-      if (ended) Forfeit(game, mover, Crash, "engine ended (crash)");
-      else Forfeit(game, mover, Hang, "sent no bestmove within " + std::to_string(allowMs) + " ms");
+      if (ended)
+        Forfeit(game, mover, Crash, "engine ended (crash)");
+      else
+        Forfeit(game, mover, Hang, "sent no bestmove within " + std::to_string(allowMs) + " ms");
       break;
     }
-    const double elapsed =
-        std::chrono::duration<double, std::milli>(e->bestmoveAt - start).count();
+    const double elapsed = std::chrono::duration<double, std::milli>(e->bestmoveAt - start).count();
     if (limits.HasClock()) {
       NoteOvershoot(shared, mover, int(std::lround(elapsed - clock[mover])));
       if (elapsed > clock[mover] + spec.timeMarginMs) {
@@ -336,7 +345,8 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
       clock[mover] -= int(std::lround(elapsed));
       clock[mover] += limits.incMs;
     } else if (limits.moveTimeMs > 0 && elapsed > limits.moveTimeMs + spec.timeMarginMs) {
-      Forfeit(game, mover, TimeLoss, "exceeds the move time (" + std::to_string(int(std::lround(elapsed))) + " ms)");
+      Forfeit(game, mover, TimeLoss,
+              "exceeds the move time (" + std::to_string(int(std::lround(elapsed))) + " ms)");
       break;
     }
 
@@ -378,7 +388,8 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
     // opponent's time, as under a GUI.
     // (The token's shape is checked first: the board code reads five characters.)
     if (spec.engines[mover].ponder && words.size() >= 4 && words[2] == "ponder" && LooksLikeMove(words[3]) &&
-        RuleOutcome(&board.pos, &why) == Outcome::Ongoing && FindLegalMove(&board.pos, words[3].c_str()) >= 2) {
+        RuleOutcome(&board.pos, &why) == Outcome::Ongoing &&
+        FindLegalMove(&board.pos, words[3].c_str()) >= 2) {
       ponderMove = MoveToText(FindLegalMove(&board.pos, words[3].c_str())).text;
       ExpectBestmove(e);
       const Clock::time_point sendBy = After(spec.hangGraceMs);
@@ -400,7 +411,10 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
 }
 
 const char* ResultText(Outcome o) {
-  return o == Outcome::WhiteWins ? "1-0" : o == Outcome::BlackWins ? "0-1" : o == Outcome::Draw ? "1/2-1/2" : "*";
+  return o == Outcome::WhiteWins   ? "1-0"
+         : o == Outcome::BlackWins ? "0-1"
+         : o == Outcome::Draw      ? "1/2-1/2"
+                                   : "*";
 }
 
 void WritePgn(Shared* shared, const GameRecord& game) {
@@ -419,23 +433,27 @@ void WritePgn(Shared* shared, const GameRecord& game) {
   const std::time_t now = std::time(nullptr);
   std::tm day;
   if (localtime_r(&now, &day) != nullptr) std::strftime(date, sizeof date, "%Y.%m.%d", &day);
-  const char* termination = game.faultEngine < 0 ? "normal"
+  const char* termination = game.faultEngine < 0     ? "normal"
                             : game.fault == TimeLoss ? "time forfeit"
                                                      : "rules infraction";
-  if (game.faultEngine < 0 && game.reason.find("adjudicated") != std::string::npos) termination = "adjudication";
+  if (game.faultEngine < 0 && game.reason.find("adjudicated") != std::string::npos)
+    termination = "adjudication";
   FILE* f = shared->pgn;
-  std::fprintf(f, "[Event \"tarvo-match\"]\n[Site \"?\"]\n[Date \"%s\"]\n[Round \"%d\"]\n", date, game.number);
+  std::fprintf(f, "[Event \"tarvo-match\"]\n[Site \"?\"]\n[Date \"%s\"]\n[Round \"%d\"]\n", date,
+               game.number);
   std::fprintf(f, "[White \"%s\"]\n[Black \"%s\"]\n[Result \"%s\"]\n", r.names[game.whiteEngine].c_str(),
                r.names[1 - game.whiteEngine].c_str(), ResultText(game.outcome));
   if (std::strcmp(fen, StartFen) != 0) std::fprintf(f, "[FEN \"%s\"]\n[SetUp \"1\"]\n", fen);
-  std::fprintf(f, "[PlyCount \"%d\"]\n[Termination \"%s\"]\n[TimeControl \"%s\"]\n\n", int(game.board.sanMoves.size()),
-               termination, tc);
+  std::fprintf(f, "[PlyCount \"%d\"]\n[Termination \"%s\"]\n[TimeControl \"%s\"]\n\n",
+               int(game.board.sanMoves.size()), termination, tc);
   std::string text;
   int number = game.board.startMoveNumber;
   bool whiteToMove = start.side == White;
   for (size_t i = 0; i < game.board.sanMoves.size(); ++i) {
-    if (whiteToMove) text += std::to_string(number) + ". ";
-    else if (i == 0) text += std::to_string(number) + "... ";
+    if (whiteToMove)
+      text += std::to_string(number) + ". ";
+    else if (i == 0)
+      text += std::to_string(number) + "... ";
     text += game.board.sanMoves[i] + " ";
     if (!whiteToMove) ++number;
     whiteToMove = !whiteToMove;
@@ -463,17 +481,19 @@ std::string Signed(double v, int decimals) {
 }
 
 std::string EloText(const EloEstimate& e) {
-  return Signed(e.elo, 1) + " +- " + (std::isinf(e.margin) ? std::string("inf") : Signed(e.margin, 1).substr(1));
+  return Signed(e.elo, 1) + " +- " +
+         (std::isinf(e.margin) ? std::string("inf") : Signed(e.margin, 1).substr(1));
 }
 
 void PrintProgress(Shared* shared) {
   const MatchReport& r = shared->report;
   const Tally& t = r.tally;
   const int n = t.Games();
-  std::fprintf(shared->out, "Progress: %d games, %s vs %s +%d -%d =%d, score %.1f%%, Elo %s", n, r.names[0].c_str(),
-               r.names[1].c_str(), t.wins, t.losses, t.draws, n ? 100.0 * (t.wins + 0.5 * t.draws) / n : 0.0,
-               EloText(TrinomialElo(t)).c_str());
-  if (shared->spec->repeat && t.Pairs() > 0) std::fprintf(shared->out, ", pairs Elo %s", EloText(PentanomialElo(t)).c_str());
+  std::fprintf(shared->out, "Progress: %d games, %s vs %s +%d -%d =%d, score %.1f%%, Elo %s", n,
+               r.names[0].c_str(), r.names[1].c_str(), t.wins, t.losses, t.draws,
+               n ? 100.0 * (t.wins + 0.5 * t.draws) / n : 0.0, EloText(TrinomialElo(t)).c_str());
+  if (shared->spec->repeat && t.Pairs() > 0)
+    std::fprintf(shared->out, ", pairs Elo %s", EloText(PentanomialElo(t)).c_str());
   if (shared->spec->sprt) std::fprintf(shared->out, ", LLR %.2f", r.llr);
   for (int i = 0; i < 2; ++i) {
     int faults = 0;
@@ -495,9 +515,9 @@ void Record(Shared* shared, const GameRecord& game) {
     return;
   }
   // Half-points of the first engine.
-  const int half = game.outcome == Outcome::Draw ? 1
+  const int half = game.outcome == Outcome::Draw                                     ? 1
                    : (game.outcome == Outcome::WhiteWins) == (game.whiteEngine == 0) ? 2
-                                                                                      : 0;
+                                                                                     : 0;
   Tally& t = r.tally;
   (half == 2 ? t.wins : half == 0 ? t.losses : t.draws)++;
   ++shared->endings[game.faultEngine >= 0 ? FaultNames[game.fault] : game.reason];
@@ -515,8 +535,8 @@ void Record(Shared* shared, const GameRecord& game) {
   WritePgn(shared, game);
   if (!spec.quiet) {
     std::fprintf(shared->out, "Finished game %d (%s vs %s): %s {%s}\n", game.number,
-                 r.names[game.whiteEngine].c_str(), r.names[1 - game.whiteEngine].c_str(), ResultText(game.outcome),
-                 game.reason.c_str());
+                 r.names[game.whiteEngine].c_str(), r.names[1 - game.whiteEngine].c_str(),
+                 ResultText(game.outcome), game.reason.c_str());
   }
   if (spec.sprt) {
     r.llr = r.pentanomial ? PentanomialLlr(t, spec.sprtSettings) : TrinomialLlr(t, spec.sprtSettings);
@@ -524,8 +544,10 @@ void Record(Shared* shared, const GameRecord& game) {
     if (r.llr <= SprtLowerBound(spec.sprtSettings)) r.verdict = -1;
     if (r.verdict != 0) shared->stopped = true;
   }
-  if (spec.ratingInterval > 0 && shared->finished % spec.ratingInterval == 0) PrintProgress(shared);
-  else if (!spec.quiet) std::fflush(shared->out);
+  if (spec.ratingInterval > 0 && shared->finished % spec.ratingInterval == 0)
+    PrintProgress(shared);
+  else if (!spec.quiet)
+    std::fflush(shared->out);
 }
 
 void RunWorker(Worker* w) {
@@ -580,8 +602,10 @@ bool ParseMatchArgs(int argc, char** argv, MatchSpec* spec) {
   bool gamesGiven = false;
   while (NextArg(&args)) {
     if (ArgIs(&args, "-engine")) {
-      if (engines == 2) FailArgs(&args, "two engines play a match; a third -engine is not taken");
-      else ReadEngineSettings(&args, &own[engines++]);
+      if (engines == 2)
+        FailArgs(&args, "two engines play a match; a third -engine is not taken");
+      else
+        ReadEngineSettings(&args, &own[engines++]);
     } else if (ArgIs(&args, "-each")) {
       ReadEngineSettings(&args, &each);
     } else if (ArgIs(&args, "-games")) {
@@ -595,16 +619,22 @@ bool ParseMatchArgs(int argc, char** argv, MatchSpec* spec) {
       if (args.index + 1 < args.argc && std::strcmp(args.argv[args.index + 1], "2") == 0) ++args.index;
     } else if (ArgIs(&args, "-openings")) {
       ReadSettings(&args, [&](const std::string& key, const std::string& value) {
-        if (key == "file") spec->openingsFile = value;
+        if (key == "file")
+          spec->openingsFile = value;
         else if (key == "format") {
           if (value != "epd") FailArgs(&args, "openings are read as format=epd only");
         } else if (key == "order") {
-          if (value == "random") spec->randomOrder = true;
-          else if (value == "sequential") spec->randomOrder = false;
-          else FailArgs(&args, "order is random or sequential, not \"%s\"", value.c_str());
-        } else if (key == "start") spec->openingStart = int(IntOf(&args, key, value, 1, 100000000));
+          if (value == "random")
+            spec->randomOrder = true;
+          else if (value == "sequential")
+            spec->randomOrder = false;
+          else
+            FailArgs(&args, "order is random or sequential, not \"%s\"", value.c_str());
+        } else if (key == "start")
+          spec->openingStart = int(IntOf(&args, key, value, 1, 100000000));
         else if (key == "policy" || key == "plies") {  // cutechess settings that change nothing here
-        } else FailArgs(&args, "unknown -openings setting \"%s\"", key.c_str());
+        } else
+          FailArgs(&args, "unknown -openings setting \"%s\"", key.c_str());
       });
     } else if (ArgIs(&args, "-srand")) {
       spec->seed = ArgUnsigned(&args, UINT64_MAX);
@@ -613,29 +643,41 @@ bool ParseMatchArgs(int argc, char** argv, MatchSpec* spec) {
     } else if (ArgIs(&args, "-sprt")) {
       spec->sprt = true;
       ReadSettings(&args, [&](const std::string& key, const std::string& value) {
-        if (key == "elo0") spec->sprtSettings.elo0 = RealOf(&args, key, value, -1000, 1000);
-        else if (key == "elo1") spec->sprtSettings.elo1 = RealOf(&args, key, value, -1000, 1000);
-        else if (key == "alpha") spec->sprtSettings.alpha = RealOf(&args, key, value, 1e-6, 0.5);
-        else if (key == "beta") spec->sprtSettings.beta = RealOf(&args, key, value, 1e-6, 0.5);
+        if (key == "elo0")
+          spec->sprtSettings.elo0 = RealOf(&args, key, value, -1000, 1000);
+        else if (key == "elo1")
+          spec->sprtSettings.elo1 = RealOf(&args, key, value, -1000, 1000);
+        else if (key == "alpha")
+          spec->sprtSettings.alpha = RealOf(&args, key, value, 1e-6, 0.5);
+        else if (key == "beta")
+          spec->sprtSettings.beta = RealOf(&args, key, value, 1e-6, 0.5);
         else if (key == "model") {
           if (value != "normalized") FailArgs(&args, "the SPRT uses model=normalized only");
-        } else FailArgs(&args, "unknown -sprt setting \"%s\"", key.c_str());
+        } else
+          FailArgs(&args, "unknown -sprt setting \"%s\"", key.c_str());
       });
       if (!args.failed && spec->sprtSettings.elo0 >= spec->sprtSettings.elo1)
         FailArgs(&args, "-sprt needs elo0 below elo1");
     } else if (ArgIs(&args, "-draw")) {
       ReadSettings(&args, [&](const std::string& key, const std::string& value) {
-        if (key == "movenumber") spec->drawMoveNumber = int(IntOf(&args, key, value, 0, 100000));
-        else if (key == "movecount") spec->drawMoveCount = int(IntOf(&args, key, value, 1, 100000));
-        else if (key == "score") spec->drawScore = int(IntOf(&args, key, value, 0, 100000));
-        else FailArgs(&args, "unknown -draw setting \"%s\"", key.c_str());
+        if (key == "movenumber")
+          spec->drawMoveNumber = int(IntOf(&args, key, value, 0, 100000));
+        else if (key == "movecount")
+          spec->drawMoveCount = int(IntOf(&args, key, value, 1, 100000));
+        else if (key == "score")
+          spec->drawScore = int(IntOf(&args, key, value, 0, 100000));
+        else
+          FailArgs(&args, "unknown -draw setting \"%s\"", key.c_str());
       });
     } else if (ArgIs(&args, "-resign")) {
       ReadSettings(&args, [&](const std::string& key, const std::string& value) {
-        if (key == "movecount") spec->resignMoveCount = int(IntOf(&args, key, value, 1, 100000));
-        else if (key == "score") spec->resignScore = int(IntOf(&args, key, value, 1, 100000));
+        if (key == "movecount")
+          spec->resignMoveCount = int(IntOf(&args, key, value, 1, 100000));
+        else if (key == "score")
+          spec->resignScore = int(IntOf(&args, key, value, 1, 100000));
         else if (key == "twosided") {
-        } else FailArgs(&args, "unknown -resign setting \"%s\"", key.c_str());
+        } else
+          FailArgs(&args, "unknown -resign setting \"%s\"", key.c_str());
       });
     } else if (ArgIs(&args, "-maxmoves")) {
       spec->maxMoves = int(ArgInt(&args, 1, 100000));
@@ -666,8 +708,10 @@ bool ParseMatchArgs(int argc, char** argv, MatchSpec* spec) {
     for (const std::string& s : each) ApplyEngineSetting(&args, s, &e);
     for (const std::string& s : own[i]) ApplyEngineSetting(&args, s, &e);
     if (args.failed) break;
-    if (e.command.empty()) FailArgs(&args, "engine %d has no cmd=", i + 1);
-    else if (!e.limits.Any()) FailArgs(&args, "engine %d has no tc=, st=, nodes= or depth=", i + 1);
+    if (e.command.empty())
+      FailArgs(&args, "engine %d has no cmd=", i + 1);
+    else if (!e.limits.Any())
+      FailArgs(&args, "engine %d has no tc=, st=, nodes= or depth=", i + 1);
     if (e.name.empty()) e.name = BaseName(e.command);
   }
   if (!args.failed && spec->engines[0].name == spec->engines[1].name) {
@@ -712,7 +756,8 @@ MatchReport RunMatch(const MatchSpec& spec, FILE* out) {
     GameBoard check;
     for (const std::string& fen : shared.openings)
       if (!StartBoard(&check, fen)) {
-        std::fprintf(out, "tarvo-match: refused opening \"%s\" in %s\n", fen.c_str(), spec.openingsFile.c_str());
+        std::fprintf(out, "tarvo-match: refused opening \"%s\" in %s\n", fen.c_str(),
+                     spec.openingsFile.c_str());
         return report;
       }
   }
@@ -725,8 +770,8 @@ MatchReport RunMatch(const MatchSpec& spec, FILE* out) {
     const bool ready = StartEngine(&probe) && Handshake(&probe, SetupLines(spec.engines[i]), StartTimeoutMs);
     StopEngine(&probe);
     if (!ready) {
-      std::fprintf(out, "tarvo-match: engine %s (%s) did not answer uci and isready\n", report.names[i].c_str(),
-                   spec.engines[i].command.c_str());
+      std::fprintf(out, "tarvo-match: engine %s (%s) did not answer uci and isready\n",
+                   report.names[i].c_str(), spec.engines[i].command.c_str());
       return report;
     }
   }
@@ -759,22 +804,28 @@ void PrintSummary(const MatchSpec& spec, const MatchReport& r, FILE* out) {
   const Tally& t = r.tally;
   const int n = t.Games();
   std::fprintf(out, "\n=== %s vs %s: %d games", r.names[0].c_str(), r.names[1].c_str(), n);
-  if (r.uncounted > 0) std::fprintf(out, " (%d more still running at the SPRT verdict, not counted)", r.uncounted);
+  if (r.uncounted > 0)
+    std::fprintf(out, " (%d more still running at the SPRT verdict, not counted)", r.uncounted);
   std::fprintf(out, "\nResults     +%d -%d =%d (wins, losses, draws of %s)\n", t.wins, t.losses, t.draws,
                r.names[0].c_str());
   std::fprintf(out, "Score       %.1f%%\n", n ? 100.0 * (t.wins + 0.5 * t.draws) / n : 0.0);
   std::fprintf(out, "Elo         %s (95%%, from %d games)\n", EloText(TrinomialElo(t)).c_str(), n);
   if (spec.repeat)
-    std::fprintf(out, "Pairs       LL %d, LD %d, DD/WL %d, WD %d, WW %d: Elo %s (95%%, from %d pairs)\n", t.penta[0],
-                 t.penta[1], t.penta[2], t.penta[3], t.penta[4], EloText(PentanomialElo(t)).c_str(), t.Pairs());
+    std::fprintf(out, "Pairs       LL %d, LD %d, DD/WL %d, WD %d, WW %d: Elo %s (95%%, from %d pairs)\n",
+                 t.penta[0], t.penta[1], t.penta[2], t.penta[3], t.penta[4],
+                 EloText(PentanomialElo(t)).c_str(), t.Pairs());
   std::fprintf(out, "LOS         %.1f%%\n", 100.0 * LikelihoodOfSuperiority(t));
   if (spec.sprt) {
     const SprtSettings& s = spec.sprtSettings;
-    std::fprintf(out, "SPRT        elo0 %g, elo1 %g, alpha %g, beta %g (normalized Elo, %s): LLR %.2f (%.2f, %.2f): %s\n",
-                 s.elo0, s.elo1, s.alpha, s.beta,
-                 r.pentanomial ? "pentanomial, from game pairs" : "trinomial, from games", r.llr,
-                 SprtLowerBound(s), SprtUpperBound(s),
-                 r.verdict > 0 ? "H1 accepted" : r.verdict < 0 ? "H0 accepted" : "no verdict yet");
+    std::fprintf(
+        out,
+        "SPRT        elo0 %g, elo1 %g, alpha %g, beta %g (normalized Elo, %s): LLR %.2f (%.2f, %.2f): %s\n",
+        s.elo0, s.elo1, s.alpha, s.beta,
+        r.pentanomial ? "pentanomial, from game pairs" : "trinomial, from games", r.llr, SprtLowerBound(s),
+        SprtUpperBound(s),
+        r.verdict > 0   ? "H1 accepted"
+        : r.verdict < 0 ? "H0 accepted"
+                        : "no verdict yet");
   }
   std::fprintf(out, "Endings    ");
   for (size_t i = 0; i < r.endings.size(); ++i)
@@ -782,12 +833,15 @@ void PrintSummary(const MatchSpec& spec, const MatchReport& r, FILE* out) {
   std::fprintf(out, "\n");
   for (int i = 0; i < 2; ++i) {
     std::fprintf(out, "Faults      %s:", r.names[i].c_str());
-    for (int k = 0; k < FaultKinds; ++k) std::fprintf(out, "%s %s %d", k ? "," : "", FaultNames[k], r.faults[i][k]);
+    for (int k = 0; k < FaultKinds; ++k)
+      std::fprintf(out, "%s %s %d", k ? "," : "", FaultNames[k], r.faults[i][k]);
     std::fprintf(out, "\n");
   }
   for (int i = 0; i < 2; ++i)
     if (r.clockMoves[i])
-      std::fprintf(out, "Clock       %s: worst overshoot %+d ms (time used beyond the time left; negative: the closest it came)\n",
+      std::fprintf(out,
+                   "Clock       %s: worst overshoot %+d ms (time used beyond the time left; negative: the "
+                   "closest it came)\n",
                    r.names[i].c_str(), r.worstOvershootMs[i]);
   std::fprintf(out, "Runner CPU  %.2f s, %.2f ms per game\n", r.runnerCpuSeconds,
                n + r.uncounted > 0 ? 1000.0 * r.runnerCpuSeconds / (n + r.uncounted) : 0.0);

@@ -42,7 +42,7 @@ struct MatchSpec {
   EngineSpec engines[2];
   int games = 1;  // games per round
   int rounds = 1;
-  bool repeat = false;  // each opening with both colours, as a pair of games
+  bool repeat = false;       // each opening with both colours, as a pair of games
   std::string openingsFile;  // EPD; the start position when empty
   bool randomOrder = false;
   int openingStart = 1;  // first opening used, counted from 1
@@ -79,7 +79,7 @@ struct MatchReport {
   std::vector<std::pair<std::string, int>> endings;  // termination reason and count
   bool pentanomial = false;
   double llr = 0;
-  int verdict = 0;  // +1 H1 accepted, -1 H0 accepted, 0 none
+  int verdict = 0;    // +1 H1 accepted, -1 H0 accepted, 0 none
   int uncounted = 0;  // games still running at the verdict
   double runnerCpuSeconds = 0;
   bool started = false;  // false when an engine could not be started

@@ -1,7 +1,7 @@
 #include "tools/match/rules.h"
 
-#include <cstdio>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -126,7 +126,8 @@ std::string MoveToSan(const Position* pos, Move move) {
     bool rivals = false, sameFile = false, sameRank = false;
     for (int i = 0; i < list.count; ++i) {
       const Move other = list.move[i];
-      if (other == move || MovePiece(other) != piece || MoveTo(other) != to || MoveFrom(other) == from) continue;
+      if (other == move || MovePiece(other) != piece || MoveTo(other) != to || MoveFrom(other) == from)
+        continue;
       rivals = true;
       sameFile |= FileOf(MoveFrom(other)) == FileOf(from);
       sameRank |= RankOf(MoveFrom(other)) == RankOf(from);

@@ -109,7 +109,8 @@ EloEstimate PentanomialElo(const Tally& tally) {
 
 double LikelihoodOfSuperiority(const Tally& tally) {
   if (tally.wins + tally.losses == 0) return 0.5;
-  return 0.5 + 0.5 * std::erf(double(tally.wins - tally.losses) / std::sqrt(2.0 * (tally.wins + tally.losses)));
+  return 0.5 +
+         0.5 * std::erf(double(tally.wins - tally.losses) / std::sqrt(2.0 * (tally.wins + tally.losses)));
 }
 
 double SprtLowerBound(const SprtSettings& sprt) { return std::log(sprt.beta / (1 - sprt.alpha)); }
