@@ -71,7 +71,7 @@ void PrintHelp() {
       "The first found is read; without one the engine plays with the built-in values.\n"
       "After the first \"uci\" an \"info string\" line names the file read (or why none was)\n"
       "and warns about numbers that look damaged. The converted weights are written to\n"
-      "\"PERSON INIT.txt\" in the working directory.\n");
+      "\"PERSON INIT.txt\" beside the file read, where that folder can be written.\n");
 }
 
 // The command-line arguments; returns the exit status.

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/output.h"
+#include "base/platform.h"
 #include "board/board.h"
 #include "eval/weights.h"
 
@@ -519,6 +520,21 @@ void LoadParameterText(EvalWeights* weights, const char* text, size_t length) {
   ConvertText(weights, text, length, nullptr, nullptr);
 }
 
+namespace {
+
+// The dump goes beside the file read, so that a GUI's folder collects nothing;
+// a bare file name was read from the working directory, and so is the dump.
+// False when the path does not fit.
+bool DumpPathFor(const char* fileName, char* path, size_t capacity) {
+  const char* name = fileName;
+  for (const char* p = fileName; *p; ++p)
+    if (*p == '/' || *p == PathSeparator) name = p + 1;
+  const int length = snprintf(path, capacity, "%.*s%s", int(name - fileName), fileName, DumpFileName);
+  return length > 0 && size_t(length) < capacity;
+}
+
+}  // namespace
+
 void LoadParameters(EvalWeights* weights, const char* fileName, ParameterReport* report) {
   weights->dumpFile = nullptr;
   FILE* file = fopen(fileName, "rb");
@@ -534,8 +550,11 @@ void LoadParameters(EvalWeights* weights, const char* fileName, ParameterReport*
     text = ReadWholeFile(file, &length);
     if (text == nullptr || ferror(file)) source = ParametersUnreadable;  // a folder, an I/O error
     fclose(file);
-    weights->dumpFile = fopen(DumpFileName, "w");  // without it the weights still load
-    dumpFailed = weights->dumpFile == nullptr;
+    // Without the dump the weights still load. Only a failure in the working
+    // directory is worth a warning: another folder may be a read-only install.
+    char dumpPath[1100];
+    if (DumpPathFor(fileName, dumpPath, sizeof dumpPath)) weights->dumpFile = fopen(dumpPath, "w");
+    dumpFailed = weights->dumpFile == nullptr && strcmp(dumpPath, DumpFileName) == 0;
   }
   i32 numbers = 0, exponents = 0;
   ConvertText(weights, text, length, &numbers, &exponents);

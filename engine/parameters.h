@@ -72,7 +72,7 @@ struct ParameterReport {
   i32 source;
   i32 numbers;    // numbers the file held (at most MaxParameterNumbers are counted)
   i32 exponents;  // of which read from an exponent
-  u8 dumpFailed;  // "PERSON INIT.txt" could not be written
+  u8 dumpFailed;  // "PERSON INIT.txt" could not be written in the working directory
   u8 reported;
   char path[1024];  // the file read or refused, as it was opened
 };
@@ -82,8 +82,8 @@ struct ParameterReport {
 // when weights->dumpFile is open, and builds the piece-square values.
 void LoadParameterText(EvalWeights* weights, const char* text, size_t length);
 
-// Reads fileName, converts it, writes "PERSON INIT.txt" and builds the
-// piece-square values. A missing file is reported and the embedded copy used;
+// Reads fileName, converts it, writes "PERSON INIT.txt" beside it (skipped
+// where that folder cannot be written) and builds the piece-square values. A missing file is reported and the embedded copy used;
 // numbers a short file lacks come from the embedded copy too. With a report,
 // records what happened there.
 void LoadParameters(EvalWeights* weights, const char* fileName, ParameterReport* report = nullptr);

@@ -48,13 +48,15 @@ class ParameterFile : public ::testing::Test {
     std::string dump;
   };
 
-  // Loads fileName as the engine does and collects what it printed and dumped.
+  // Loads fileName as the engine does and collects what it printed and what
+  // it dumped beside the file.
   Result Load(const std::string& fileName) {
-    fs::remove("PERSON INIT.txt");
+    const fs::path dump = fs::path(fileName).parent_path() / "PERSON INIT.txt";
+    fs::remove(dump);
     ::testing::internal::CaptureStdout();
     LoadParameters(weights_.get(), fileName.c_str());
-    Result result{::testing::internal::GetCapturedStdout(), fs::exists("PERSON INIT.txt"), ""};
-    if (result.dumped) result.dump = ReadFile("PERSON INIT.txt");
+    Result result{::testing::internal::GetCapturedStdout(), fs::exists(dump), ""};
+    if (result.dumped) result.dump = ReadFile(dump.string());
     return result;
   }
 
@@ -62,6 +64,8 @@ class ParameterFile : public ::testing::Test {
     WriteFile("Parameters.txt", text);
     return Load("Parameters.txt");
   }
+  // A copy in the test's folder: the dump goes beside the file read.
+  Result LoadShipped() { return LoadText(ReadFile(SourceDir + "/Parameters.txt")); }
 
   fs::path previous_;
   TempDir dir_;
@@ -268,7 +272,7 @@ TEST_F(ParameterFile, BoardSquaresReadTheTablesFromEachSidesView) {
 }
 
 TEST_F(ParameterFile, MissingFileUsesTheShippedNumbersWithoutDump) {
-  const Result shipped = Load(SourceDir + "/Parameters.txt");
+  const Result shipped = LoadShipped();
   ASSERT_EQ(shipped.out, "");
   auto expected = std::make_unique<EvalWeights>(*weights_);
   const std::vector<ScorePair> pieceSquares = AllPieceSquareValues();
@@ -282,7 +286,7 @@ TEST_F(ParameterFile, MissingFileUsesTheShippedNumbersWithoutDump) {
 }
 
 TEST_F(ParameterFile, ShortFileTakesTheRestFromTheShippedFile) {
-  const Result shipped = Load(SourceDir + "/Parameters.txt");
+  const Result shipped = LoadShipped();
   const EvalWeights expected = *weights_;
   const Result shortFile = LoadText("<first two only> 2.9 -2.9\n");
   EXPECT_EQ(shortFile.out, "");
@@ -297,12 +301,13 @@ TEST_F(ParameterFile, ShortFileTakesTheRestFromTheShippedFile) {
 TEST_F(ParameterFile, UnwritableDumpStillLoads) {
   fs::create_directory("PERSON INIT.txt");
   ::testing::internal::CaptureStdout();
-  LoadParameters(weights_.get(), (SourceDir + "/Parameters.txt").c_str());
+  WriteFile("Parameters.txt", ReadFile(SourceDir + "/Parameters.txt"));
+  LoadParameters(weights_.get(), "Parameters.txt");
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(weights_->dumpFile, nullptr);
   const EvalWeights loaded = *weights_;
   fs::remove("PERSON INIT.txt");
-  Load(SourceDir + "/Parameters.txt");
+  LoadShipped();
   EXPECT_EQ(memcmp(&loaded, weights_.get(), sizeof loaded), 0);
 }
 
@@ -314,7 +319,7 @@ TEST_F(ParameterFile, ShippedFileIsCleanAndConsistent) {
   EXPECT_EQ(Scan(std::string(EmbeddedParameters, EmbeddedParametersSize), &out).size(),
             size_t(ParameterCount));
   EXPECT_EQ(out, "");
-  const Result result = Load(SourceDir + "/Parameters.txt");
+  const Result result = LoadShipped();
   EXPECT_EQ(result.out, "");
   const i32* first = &weights_->EG_DOUBLED_PAWN_PENALTY;
   for (int k = 0; k < 323; ++k) EXPECT_NE(first[k], INT32_MIN) << k;

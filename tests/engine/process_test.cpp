@@ -1,6 +1,7 @@
 // Runs the real engine binary through pipes, as a GUI would.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -158,15 +159,36 @@ TEST_F(FileSearch, TheFirstFoundIsRead) {
   EXPECT_EQ(r.output.find("Error."), std::string::npos);
   EXPECT_EQ(ReportLine(r.output),
             "info string parameters read from " + bin + "/../share/tarvo/Parameters.txt");
-  // The dump goes to the working directory, as before.
-  EXPECT_NE(ReadFile(root_ + "/work/PERSON INIT.txt").find("index = 125"), std::string::npos);
+  // The dump goes beside the file read, never into the GUI's folder.
+  EXPECT_NE(ReadFile(root_ + "/share/tarvo/PERSON INIT.txt").find("index = 125"), std::string::npos);
 
   Place("bin", Shipped());
   EXPECT_EQ(ReportLine(Run().output), "info string parameters read from " + bin + "/Parameters.txt");
+  EXPECT_TRUE(fs::exists(root_ + "/bin/PERSON INIT.txt"));
 
   Place("work", Shipped());
   EXPECT_EQ(ReportLine(Run().output),
             "info string parameters read from Parameters.txt in the working directory");
+  EXPECT_TRUE(fs::exists(root_ + "/work/PERSON INIT.txt"));
+}
+
+TEST_F(FileSearch, AReadOnlyInstallGetsNoDumpAndNoWarning) {
+  Place("share/tarvo", Shipped());
+  const std::string folder = root_ + "/share/tarvo";
+  // Root writes through the permission bits: a folder by the dump's name
+  // makes the folder as unwritable for it as the bits make it for others.
+  if (geteuid() == 0) fs::create_directory(folder + "/PERSON INIT.txt");
+  fs::permissions(folder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  RunResult r = Run("uci\nisready\n");
+  fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ReportLine(r.output), "info string parameters read from " + fs::canonical(root_ + "/bin").string() +
+                                      "/../share/tarvo/Parameters.txt");
+  EXPECT_EQ(CountOccurrences(r.output, "info string"), 1) << r.output;
+  EXPECT_TRUE(r.output.ends_with("readyok\n")) << r.output;
+  EXPECT_FALSE(fs::is_regular_file(folder + "/PERSON INIT.txt"));
+  EXPECT_FALSE(fs::exists(root_ + "/work/PERSON INIT.txt"));
 }
 
 TEST_F(FileSearch, DamagedFilesAreNamed) {
