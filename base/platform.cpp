@@ -89,6 +89,13 @@ bool ExecutableDirectory(char* out, int capacity) {
   return std::snprintf(out, size_t(capacity), "%s", path) < capacity;
 }
 
+u64 PhysicalMemoryMb() {
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;
+  if (!GlobalMemoryStatusEx(&status)) return 0;
+  return u64(status.ullTotalPhys) / (1024u * 1024u);
+}
+
 u64 PeakMemoryKb() {
   PROCESS_MEMORY_COUNTERS counters{};
   if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
@@ -153,6 +160,13 @@ bool ExecutableDirectory(char* out, int capacity) {
   (void)capacity;
   return false;
 #endif
+}
+
+u64 PhysicalMemoryMb() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || pageSize <= 0) return 0;
+  return u64(pages) * u64(pageSize) / (1024u * 1024u);
 }
 
 u64 PeakMemoryKb() {

@@ -47,6 +47,9 @@ constexpr char PathSeparator = '/';
 // false where it cannot be told.
 bool ExecutableDirectory(char* out, int capacity);
 
+// The machine's physical memory in megabytes; 0 where it cannot be told.
+u64 PhysicalMemoryMb();
+
 // Peak resident memory of the process in kilobytes (0 where unknown); for the
 // developer tools' reports.
 u64 PeakMemoryKb();

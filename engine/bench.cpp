@@ -8,6 +8,7 @@
 #include "base/platform.h"
 #include "engine/bench_positions.h"
 #include "engine/engine.h"
+#include "engine/hash_size.h"
 #include "engine/parameters.h"
 #include "eval/pawns.h"
 #include "search/search.h"
@@ -20,7 +21,7 @@ bool RunBench(EngineState* engine, int depth, BenchSink progress, BenchResult* r
   const i32 savedHash = engine->options.hashSizeMb;
   const u8 savedIgnoreInput = engine->session.ignoreInput;
   engine->options.multiPv = 1;
-  ResizeTable(engine, DefaultHashMb);
+  ApplyHashOption(engine, DefaultHashMb);
   engine->session.ignoreInput = 1;
 
   static Position pos;
@@ -65,7 +66,7 @@ bool RunBench(EngineState* engine, int depth, BenchSink progress, BenchResult* r
                 engine->pawnTable->probes);
   progress(line);
 
-  ResizeTable(engine, savedHash);
+  ApplyHashOption(engine, savedHash);
   engine->options.multiPv = savedMultiPv;
   engine->session.ignoreInput = savedIgnoreInput;
   return ok;

@@ -5,9 +5,11 @@
 #include <cstring>
 
 #include "base/output.h"
+#include "base/platform.h"
 #include "base/text.h"
 #include "engine/commands.h"
 #include "engine/console.h"
+#include "engine/hash_size.h"
 #include "search/state.h"
 #include "search/table.h"
 
@@ -19,23 +21,39 @@ struct OptionDefault {
   const char* name;
   OptionType type;
   const char* value;
-  const char* extra;
+  const char* extra;  // a spin's is made from its range
   bool settable;
   bool announced;
+  i32 min, max;
 };
 
 const OptionDefault DefaultOptions[MaxOptions] = {
-    {"Hash", OptionSpin, "16", "min 8 max 256", true, true},
-    {"Clear Hash", OptionButton, "false", "", true, true},
-    {"MultiPV", OptionSpin, "1", "min 1 max 16", true, true},
-    {"Ponder", OptionCheck, "false", "", true, true},
-    {"Rate of play", OptionCombo, "normal", "var slow var normal var fast", true, true},
-    {"UCI_Chess960", OptionCheck, "false", "", false, false},
-    {"UCI_ShowCurrLine", OptionCheck, "false", "", true, true},
-    {"UCI_EngineAbout", OptionString, "Tarvo by Halvesk", "", true, true},
+    {"Hash", OptionSpin, "16", "", true, true, MinHashMb, MaxHashMb},
+    {"Clear Hash", OptionButton, "false", "", true, true, 0, 0},
+    {"MultiPV", OptionSpin, "1", "", true, true, 1, MaxMultiPv},
+    {"Ponder", OptionCheck, "false", "", true, true, 0, 0},
+    {"Rate of play", OptionCombo, "normal", "var slow var normal var fast", true, true, 0, 0},
+    {"UCI_Chess960", OptionCheck, "false", "", false, false, 0, 0},
+    {"UCI_ShowCurrLine", OptionCheck, "false", "", true, true, 0, 0},
+    {"UCI_EngineAbout", OptionString, "Tarvo by Halvesk", "", true, true, 0, 0},
     // Announced after the original options, whose lines GUIs may rely on.
-    {"Move Overhead", OptionSpin, "10", "min 0 max 5000", true, true},
+    {"Move Overhead", OptionSpin, "10", "", true, true, 0, MaxMoveOverhead},
 };
+
+// A value or name as the answers quote it: without the line end and the
+// blanks around it, control characters shown as '?' (they would garble a GUI's log).
+void ShownText(const char* text, char* out) {
+  while (*text == ' ' || *text == '\t') ++text;
+  int length = 0;
+  for (; text[length] != '\0' && length < OptionTextSize - 1; ++length) {
+    const unsigned char c = static_cast<unsigned char>(text[length]);
+    out[length] = c < 0x20 || c == 0x7f ? '?' : char(c);
+  }
+  while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\t' || text[length - 1] == '\r' ||
+                        text[length - 1] == '\n'))
+    --length;
+  out[length] = '\0';
+}
 
 const OptionEntry* FindOption(const OptionTable* options, const char* name) {
   for (int i = 0; i < options->count; ++i)
@@ -67,6 +85,33 @@ void HandleUci(OptionTable* options, EngineState* engine) {
   ReportParameters(&options->parameterReport);
 }
 
+// Tells why the table is not the size a Hash value names; silent when it is.
+void AnswerHash(const char* value, const EngineState* engine) {
+  const HashPlan plan = PlanHashSize(ParseInt(value), PhysicalMemoryMb());
+  const i32 inUse = TableMegabytes(engine);
+  char shown[OptionTextSize];
+  ShownText(value, shown);
+  if (inUse != plan.megabytes) {
+    Print("info string Hash %s could not be allocated; using %d\n", shown, inUse);
+    return;
+  }
+  switch (plan.adjustment) {
+    case HashAsAsked:
+      break;
+    case HashBelowMinimum:
+    case HashAboveMaximum:
+      Print("info string Hash %s is outside %d..%d; using %d\n", shown, MinHashMb, MaxHashMb, inUse);
+      break;
+    case HashNotPowerOfTwo:
+      Print("info string Hash %s is not a power of two; using %d\n", shown, inUse);
+      break;
+    case HashOverMemory:
+      Print("info string Hash %s is more than half of this machine's %llu MB; using %d\n", shown,
+            static_cast<unsigned long long>(PhysicalMemoryMb()), inUse);
+      break;
+  }
+}
+
 // "setoption name <name> [value <value>]"; a button is pressed by omitting the value.
 void HandleSetOption(const char* line, OptionTable* options, EngineState* engine) {
   const char* rest = std::strlen(line) > 15 ? line + 15 : "";
@@ -94,6 +139,7 @@ void HandleSetOption(const char* line, OptionTable* options, EngineState* engine
   } else {
     CopyBounded(entry->value, value, OptionTextSize);
     ApplyOptions(options, engine);
+    if (std::strcmp(entry->name, "Hash") == 0) AnswerHash(entry->value, engine);
   }
 }
 
@@ -106,7 +152,12 @@ void RegisterOptions(OptionTable* options) {
     CopyBounded(e.name, d.name, OptionTextSize);
     e.type = d.type;
     CopyBounded(e.value, d.value, OptionTextSize);
-    CopyBounded(e.extra, d.extra, OptionTextSize);
+    if (d.type == OptionSpin)
+      std::snprintf(e.extra, sizeof e.extra, "min %d max %d", d.min, d.max);
+    else
+      CopyBounded(e.extra, d.extra, OptionTextSize);
+    e.min = d.min;
+    e.max = d.max;
     e.settable = d.settable;
     e.announced = d.announced;
   }
@@ -118,7 +169,7 @@ void ApplyOptions(const OptionTable* options, EngineState* engine) {
   engine->options.showCurrLine = OptionValue(options, "UCI_ShowCurrLine")[0] == 't';
   i32 multiPv = ParseInt(OptionValue(options, "MultiPV"));
   engine->options.multiPv = multiPv < 1 ? 1 : multiPv > MaxMultiPv ? MaxMultiPv : multiPv;
-  ResizeTable(engine, ParseInt(OptionValue(options, "Hash")));
+  ApplyHashOption(engine, ParseInt(OptionValue(options, "Hash")));
   const char* rate = OptionValue(options, "Rate of play");
   if (Contains(rate, "slow")) engine->options.rateOfPlay = 0;
   if (Contains(rate, "normal")) engine->options.rateOfPlay = 1;

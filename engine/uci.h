@@ -25,6 +25,7 @@ struct OptionEntry {
   i32 type;
   char value[OptionTextSize];
   char extra[OptionTextSize];  // printed after the default: spin range or combo values
+  i32 min, max;                // a spin's range
   u8 settable;
   u8 announced;  // printed in the "uci" reply
 };

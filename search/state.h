@@ -26,7 +26,7 @@ enum SearchState : i32 {
 
 // The GUI's settings, as ApplyOptions last took them from the option table.
 struct EngineOptions {
-  i32 hashSizeMb;    // the table's size as allocated
+  i32 hashSizeMb;    // the Hash value last applied (the table may be smaller)
   i32 multiPv;       // root lines searched and reported, 1..MaxMultiPv
   i32 rateOfPlay;    // 0 slow, 1 normal, 2 fast: how much of the clock a move may use
   i32 moveOverhead;  // ms of transmission lag taken off the clock before the time allocation

@@ -40,14 +40,6 @@ void FreeTable(TransTable* tt) {
   tt->entryCount = tt->bucketCount = 0;
 }
 
-void ResizeTable(EngineState* engine, i32 megabytes) {
-  if (megabytes == engine->options.hashSizeMb) return;
-  i32 clamped = megabytes < 8 ? 8 : megabytes > 256 ? 256 : megabytes;
-  u32 size = 8;
-  while (size * 2 <= u32(clamped)) size *= 2;
-  if (AllocateTable(&engine->tt, size)) engine->options.hashSizeMb = megabytes;
-}
-
 namespace {
 
 TTEntry* Bucket(TransTable* tt, u64 key) { return tt->entries + 4 * (key & (tt->bucketCount - 1)); }

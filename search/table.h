@@ -13,9 +13,6 @@ bool AllocateTable(TransTable* tt, u32 megabytes);
 // Empties every entry; generation and counters back to 0, size kept.
 void ClearTable(TransTable* tt);
 void FreeTable(TransTable* tt);
-// Applies the "Hash" option: a new size only when the value differs from the
-// last one applied; a failed allocation keeps the previous table and size.
-void ResizeTable(EngineState* engine, i32 megabytes);
 
 // Looks the key up in its bucket; a hit refreshes the entry's age and is
 // returned, a miss returns nullptr. Counts probes and hits.

@@ -183,7 +183,8 @@ TEST_F(FileSearch, AReadOnlyInstallGetsNoDumpAndNoWarning) {
   RunResult r = Run("uci\nisready\n");
   fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(ReportLine(r.output), "info string parameters read from " + fs::canonical(root_ + "/bin").string() +
+  EXPECT_EQ(ReportLine(r.output), "info string parameters read from " +
+                                      fs::canonical(root_ + "/bin").string() +
                                       "/../share/tarvo/Parameters.txt");
   EXPECT_EQ(CountOccurrences(r.output, "info string"), 1) << r.output;
   EXPECT_TRUE(r.output.ends_with("readyok\n")) << r.output;
@@ -235,6 +236,27 @@ TEST_F(FileSearch, AnUnwritableDumpIsReportedAndPlayGoesOn) {
             std::string::npos)
       << r.output;
   EXPECT_NE(r.output.find("bestmove "), std::string::npos);
+}
+
+TEST(EngineProcess, ARefusedHashFallsBackToASmallerTable) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "AddressSanitizer cannot start under an address-space limit";
+#endif
+  if (std::string(TARVO_ENGINE_PATH).find("/emulated/") != std::string::npos)
+    GTEST_SKIP() << "the emulator itself needs more address space";
+  TempDir dir(true);
+  // 400 MB of address space: the 1024 MB table is refused, and so are the
+  // sizes down to what fits beside the engine and its old table.
+  RunResult r = RunIn(dir.Path(), "setoption name Hash value 1024\nposition startpos\ngo depth 5\n",
+                      "/bin/sh", "-c 'ulimit -v 400000 && exec \"$0\"' '" TARVO_ENGINE_PATH "'");
+  EXPECT_EQ(r.status, 0);
+  int megabytes = 0;
+  ASSERT_EQ(
+      std::sscanf(r.output.c_str(), "info string Hash 1024 could not be allocated; using %d\n", &megabytes),
+      1)
+      << r.output;
+  EXPECT_TRUE(megabytes >= 8 && megabytes < 1024 && (megabytes & (megabytes - 1)) == 0) << megabytes;
+  EXPECT_NE(r.output.find("\nbestmove "), std::string::npos) << r.output;
 }
 
 TEST(CommandLine, HelpVersionAndBench) {

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "engine/engine.h"
+#include "engine/hash_size.h"
 #include "search/state.h"
 #include "search/table.h"
 
@@ -54,7 +56,9 @@ TEST_F(UciTest, UciReplyIsExact) {
   std::string expected = std::string("id name Tarvo ") + version +
                          "\n"
                          "id author Halvesk\n"
-                         "option name Hash type spin default 16 min 8 max 256\n"
+                         "option name Hash type spin default 16 min 8 max " +
+                         std::to_string(MaxHashMb) +
+                         "\n"
                          "option name Clear Hash type button \n"
                          "option name MultiPV type spin default 1 min 1 max 16\n"
                          "option name Ponder type check default false \n"
@@ -140,13 +144,17 @@ TEST_F(UciTest, HashSizesFollowTheOption) {
   EXPECT_EQ(engine->tt.entries, before);
   EXPECT_EQ(engine->tt.entries[5].key, 12345u);
 
-  // Megabytes asked for and the megabytes the table gets.
+  // Megabytes asked for, the megabytes the table gets and the answer.
   const struct {
     const char* value;
     u32 megabytes;
-  } sizes[] = {{"100", 64}, {"1", 8}, {"1000", 256}, {"99999999999999999999", 256}, {"32", 32}};
+    std::string answer;
+  } sizes[] = {{"100", 64, "info string Hash 100 is not a power of two; using 64\n"},
+               {"1", 8, "info string Hash 1 is outside 8.." + std::to_string(MaxHashMb) + "; using 8\n"},
+               {"200 \r\n", 128, "info string Hash 200 is not a power of two; using 128\n"},
+               {"32", 32, ""}};
   for (const auto& c : sizes) {
-    Run(std::string("setoption name Hash value ") + c.value + "\n");
+    EXPECT_EQ(Run(std::string("setoption name Hash value ") + c.value + "\n"), c.answer);
     EXPECT_EQ(engine->tt.entryCount, c.megabytes * 1024 * 1024 / 16) << c.value;
     EXPECT_EQ(engine->tt.entries[5].key, 0u) << c.value;
     EXPECT_EQ(engine->tt.entries[5].depth, -128) << c.value;
@@ -156,6 +164,36 @@ TEST_F(UciTest, HashSizesFollowTheOption) {
   Run("uci\n");
   EXPECT_EQ(engine->tt.entryCount, 1048576u);
   EXPECT_EQ(engine->options.hashSizeMb, 16);
+}
+
+// What a Hash value becomes on a machine of a given memory (0: unknown).
+TEST(HashPlan, ClampedRoundedAndKeptWithinHalfTheMemory) {
+  const struct {
+    i32 requested;
+    u64 physicalMb;
+    i32 megabytes;
+    HashAdjustment adjustment;
+  } cases[] = {
+      {64, 0, 64, HashAsAsked},
+      {100, 0, 64, HashNotPowerOfTwo},
+      {-5, 0, 8, HashBelowMinimum},
+      {MaxHashMb, 0, MaxHashMb, HashAsAsked},
+      {MaxHashMb + 1, 0, MaxHashMb, HashAboveMaximum},
+      {2147483647, 0, MaxHashMb, HashAboveMaximum},
+      {1024, 2048, 1024, HashAsAsked},
+      {1024, 2047, 512, HashOverMemory},
+      {1000, 1000, 256, HashOverMemory},
+      {2147483647, 24105, MaxHashMb < 8192 ? MaxHashMb : 8192,
+       MaxHashMb < 8192 ? HashAboveMaximum : HashOverMemory},
+      {64, 10, 8, HashOverMemory},  // never below the minimum
+  };
+  for (const auto& c : cases) {
+    const HashPlan plan = PlanHashSize(c.requested, c.physicalMb);
+    EXPECT_EQ(plan.megabytes, c.megabytes) << c.requested << " on " << c.physicalMb;
+    EXPECT_EQ(plan.adjustment, c.adjustment) << c.requested << " on " << c.physicalMb;
+  }
+  // The largest table still counts its entries in 32 bits.
+  EXPECT_LE(u64(MaxHashMb) * 1024 * 1024 / sizeof(TTEntry), u64(UINT32_MAX));
 }
 
 TEST_F(UciTest, ClearHashEmptiesTheTableEachTimeItIsPressed) {
