@@ -85,38 +85,70 @@ void HandleUci(OptionTable* options, EngineState* engine) {
   ReportParameters(&options->parameterReport);
 }
 
-// Tells why the table is not the size a Hash value names; silent when it is.
-void AnswerHash(const char* value, const EngineState* engine) {
-  const HashPlan plan = PlanHashSize(ParseInt(value), PhysicalMemoryMb());
+// Whether text is a whole decimal number: an optional sign and digits only.
+bool IsWholeNumber(const char* text) {
+  if (*text == '-' || *text == '+') ++text;
+  if (*text == '\0') return false;
+  for (; *text; ++text)
+    if (*text < '0' || *text > '9') return false;
+  return true;
+}
+
+// The answer to a Hash value: why the table is not the size it names.
+void AnswerHash(const char* shown, const EngineState* engine) {
+  const HashPlan plan = PlanHashSize(ParseInt(shown), PhysicalMemoryMb());
   const i32 inUse = TableMegabytes(engine);
-  char shown[OptionTextSize];
-  ShownText(value, shown);
   if (inUse != plan.megabytes) {
     Print("info string Hash %s could not be allocated; using %d\n", shown, inUse);
-    return;
-  }
-  switch (plan.adjustment) {
-    case HashAsAsked:
-      break;
-    case HashBelowMinimum:
-    case HashAboveMaximum:
-      Print("info string Hash %s is outside %d..%d; using %d\n", shown, MinHashMb, MaxHashMb, inUse);
-      break;
-    case HashNotPowerOfTwo:
-      Print("info string Hash %s is not a power of two; using %d\n", shown, inUse);
-      break;
-    case HashOverMemory:
-      Print("info string Hash %s is more than half of this machine's %llu MB; using %d\n", shown,
-            static_cast<unsigned long long>(PhysicalMemoryMb()), inUse);
-      break;
+  } else if (!IsWholeNumber(shown)) {
+    Print("info string Hash %s is not a number; using %d\n", shown, inUse);
+  } else if (plan.adjustment == HashBelowMinimum || plan.adjustment == HashAboveMaximum) {
+    Print("info string Hash %s is outside %d..%d; using %d\n", shown, MinHashMb, MaxHashMb, inUse);
+  } else if (plan.adjustment == HashNotPowerOfTwo) {
+    Print("info string Hash %s is not a power of two; using %d\n", shown, inUse);
+  } else if (plan.adjustment == HashOverMemory) {
+    Print("info string Hash %s is more than half of this machine's %llu MB; using %d\n", shown,
+          static_cast<unsigned long long>(PhysicalMemoryMb()), inUse);
   }
 }
 
-// "setoption name <name> [value <value>]"; a button is pressed by omitting the value.
+// Answers a value that is not taken as it was written with the value now in
+// use; a value taken as written gets no answer. `cut`: the value was longer
+// than an option holds.
+void AnswerValue(const OptionEntry* entry, const char* shown, bool cut, const EngineState* engine) {
+  const char* name = entry->name;
+  if (std::strcmp(name, "Hash") == 0) {
+    AnswerHash(shown, engine);
+  } else if (entry->type == OptionSpin) {
+    const i32 number = ParseInt(shown);
+    const i32 inUse = number < entry->min ? entry->min : number > entry->max ? entry->max : number;
+    if (!IsWholeNumber(shown))
+      Print("info string %s %s is not a number; using %d\n", name, shown, inUse);
+    else if (inUse != number)
+      Print("info string %s %s is outside %d..%d; using %d\n", name, shown, entry->min, entry->max, inUse);
+  } else if (entry->type == OptionCheck) {
+    // What the engine reads from a check value is its first letter.
+    const bool inUse = entry->value[0] == 't';
+    if (std::strcmp(shown, inUse ? "true" : "false") != 0)
+      Print("info string %s %s is neither true nor false; using %s\n", name, shown, inUse ? "true" : "false");
+  } else if (entry->type == OptionCombo) {
+    static const char* const Rates[] = {"slow", "normal", "fast"};
+    if (!Contains(shown, "slow") && !Contains(shown, "normal") && !Contains(shown, "fast"))
+      Print("info string %s %s is not slow, normal or fast; using %s\n", name, shown,
+            Rates[engine->options.rateOfPlay]);
+  } else if (entry->type == OptionString && cut) {
+    Print("info string %s is cut to its first %d characters\n", name, OptionTextSize - 1);
+  }
+}
+
+// "setoption name <name> [value <value>]"; a button is pressed by omitting the
+// value. Every setting the engine does not take as written is answered with
+// one "info string" line.
 void HandleSetOption(const char* line, OptionTable* options, EngineState* engine) {
   const char* rest = std::strlen(line) > 15 ? line + 15 : "";
   char name[OptionTextSize];
   char value[OptionTextSize];
+  bool cut = false;
   const char* marker = std::strstr(rest, "value ");
   if (marker != nullptr) {
     int nameLength = int(marker - rest) - 1;  // drop the blank before "value"
@@ -126,20 +158,34 @@ void HandleSetOption(const char* line, OptionTable* options, EngineState* engine
     name[nameLength] = '\0';
     if (char* newline = std::strchr(name, '\n')) *newline = '\0';
     CopyBounded(value, marker + 6, OptionTextSize);
+    cut = std::strcspn(marker + 6, "\r\n") > size_t(OptionTextSize - 1);
   } else {
     CopyBounded(name, rest, OptionTextSize);
     std::strcpy(value, "true");
   }
+  char shownName[OptionTextSize];
+  char shown[OptionTextSize];
+  ShownText(name, shownName);
+  ShownText(value, shown);
   OptionEntry* entry = const_cast<OptionEntry*>(FindOption(options, name));
-  if (entry == nullptr || !entry->settable) {
+  if (entry == nullptr) {
     ApplyOptions(options, engine);
+    if (shownName[0] == '\0')
+      Print("info string setoption without an option name\n");
+    else
+      Print("info string unknown option: %s\n", shownName);
+  } else if (!entry->settable) {
+    ApplyOptions(options, engine);
+    if (std::strcmp(shown, entry->value) != 0)
+      Print("info string %s %s is not supported; using %s\n", entry->name, shown, entry->value);
   } else if (entry->type == OptionButton) {
     // A button acts once when pressed and keeps no value; the only one empties the table.
     if (std::strcmp(entry->name, "Clear Hash") == 0) ClearTable(&engine->tt);
   } else {
-    CopyBounded(entry->value, value, OptionTextSize);
+    // Stored as quoted, so that what the engine reads is what the answer names.
+    CopyBounded(entry->value, shown, OptionTextSize);
     ApplyOptions(options, engine);
-    if (std::strcmp(entry->name, "Hash") == 0) AnswerHash(entry->value, engine);
+    AnswerValue(entry, shown, cut, engine);
   }
 }
 

@@ -84,36 +84,47 @@ TEST_F(UciTest, CommandsMatchByLeadingTextOnly) {
   // there is no move to give.
   EXPECT_EQ(Run("go"), "bestmove 0000\n");
   EXPECT_EQ(Run("position"), "");
-  EXPECT_EQ(Run("setoption name"), "");
-  EXPECT_EQ(Run("setoption name "), "");
+  EXPECT_EQ(Run("setoption name"), "info string setoption without an option name\n");
+  EXPECT_EQ(Run("setoption name "), "info string setoption without an option name\n");
   // "ucinewgame" is not taken for "uci".
   EXPECT_EQ(Run("ucinewgame\n"), "");
 }
 
 // The rows run in order, each on the values the rows before left: names are
-// case-sensitive and numbers are bounded to the announced range.
-TEST_F(UciTest, OptionValuesAreStoredAndBounded) {
+// case-sensitive, numbers are bounded to the announced range, and every value
+// not taken as written is answered with the value in use.
+TEST_F(UciTest, OptionValuesAreStoredBoundedAndAnswered) {
   const struct {
     const char* line;  // after "setoption name "
     i32 EngineOptions::*option;
     i32 value;
+    const char* answer;
   } cases[] = {
-      {"MultiPV value 3", &EngineOptions::multiPv, 3},
-      {"multipv value 5", &EngineOptions::multiPv, 3},
-      {"MultiPV value 0", &EngineOptions::multiPv, 1},
-      {"MultiPV value 99", &EngineOptions::multiPv, 16},
-      {"MultiPV value -4", &EngineOptions::multiPv, 1},
-      {"MultiPV value 123456789012345678901234567890", &EngineOptions::multiPv, 16},
-      {"Rate of play value fast", &EngineOptions::rateOfPlay, 2},
-      {"Rate of play value slow", &EngineOptions::rateOfPlay, 0},
-      {"Rate of play value slow and fast", &EngineOptions::rateOfPlay, 2},
-      {"Rate of play value nothing known", &EngineOptions::rateOfPlay, 2},
-      {"Move Overhead value 250", &EngineOptions::moveOverhead, 250},
-      {"Move Overhead value 99999", &EngineOptions::moveOverhead, 5000},
-      {"Move Overhead value -3", &EngineOptions::moveOverhead, 0},
+      {"MultiPV value 3", &EngineOptions::multiPv, 3, ""},
+      {"multipv value 5", &EngineOptions::multiPv, 3, "info string unknown option: multipv\n"},
+      {"Foo value 1", &EngineOptions::multiPv, 3, "info string unknown option: Foo\n"},
+      {"MultiPV value 0", &EngineOptions::multiPv, 1, "info string MultiPV 0 is outside 1..16; using 1\n"},
+      {"MultiPV value 99", &EngineOptions::multiPv, 16,
+       "info string MultiPV 99 is outside 1..16; using 16\n"},
+      {"MultiPV value -4", &EngineOptions::multiPv, 1, "info string MultiPV -4 is outside 1..16; using 1\n"},
+      {"MultiPV value 123456789012345678901234567890", &EngineOptions::multiPv, 16,
+       "info string MultiPV 123456789012345678901234567890 is outside 1..16; using 16\n"},
+      {"MultiPV value many", &EngineOptions::multiPv, 1,
+       "info string MultiPV many is not a number; using 1\n"},
+      {"MultiPV value 4 \r", &EngineOptions::multiPv, 4, ""},
+      {"Rate of play value fast", &EngineOptions::rateOfPlay, 2, ""},
+      {"Rate of play value slow", &EngineOptions::rateOfPlay, 0, ""},
+      {"Rate of play value slow and fast", &EngineOptions::rateOfPlay, 2, ""},
+      {"Rate of play value turbo", &EngineOptions::rateOfPlay, 2,
+       "info string Rate of play turbo is not slow, normal or fast; using fast\n"},
+      {"Move Overhead value 250", &EngineOptions::moveOverhead, 250, ""},
+      {"Move Overhead value 99999", &EngineOptions::moveOverhead, 5000,
+       "info string Move Overhead 99999 is outside 0..5000; using 5000\n"},
+      {"Move Overhead value -3", &EngineOptions::moveOverhead, 0,
+       "info string Move Overhead -3 is outside 0..5000; using 0\n"},
   };
   for (const auto& c : cases) {
-    Run(std::string("setoption name ") + c.line + "\n");
+    EXPECT_EQ(Run(std::string("setoption name ") + c.line + "\n"), c.answer) << c.line;
     EXPECT_EQ(engine->options.*c.option, c.value) << c.line;
   }
   // A repeated "uci" puts every option back to its default.
@@ -121,14 +132,27 @@ TEST_F(UciTest, OptionValuesAreStoredAndBounded) {
   EXPECT_EQ(engine->options.multiPv, 1);
   EXPECT_EQ(engine->options.moveOverhead, 10);
 
-  Run("setoption name Ponder value true\n");
-  EXPECT_EQ(engine->options.ponderEnabled, 1);
-  Run("setoption name Ponder value false\n");
-  EXPECT_EQ(engine->options.ponderEnabled, 0);
-  Run("setoption name UCI_Chess960 value true\n");  // not settable
-  EXPECT_EQ(engine->options.chess960, 0);
-  Run("setoption name UCI_ShowCurrLine value true\r\n");
-  EXPECT_EQ(engine->options.showCurrLine, 1);
+  const struct {
+    const char* line;
+    u8 EngineOptions::*flag;
+    u8 value;
+    const char* answer;
+  } checks[] = {
+      {"Ponder value true", &EngineOptions::ponderEnabled, 1, ""},
+      {"Ponder value false", &EngineOptions::ponderEnabled, 0, ""},
+      {"Ponder value yes", &EngineOptions::ponderEnabled, 0,
+       "info string Ponder yes is neither true nor false; using false\n"},
+      {"Ponder value tomato", &EngineOptions::ponderEnabled, 1,
+       "info string Ponder tomato is neither true nor false; using true\n"},
+      {"UCI_Chess960 value true", &EngineOptions::chess960, 0,
+       "info string UCI_Chess960 true is not supported; using false\n"},
+      {"UCI_Chess960 value false", &EngineOptions::chess960, 0, ""},
+      {"UCI_ShowCurrLine value true\r", &EngineOptions::showCurrLine, 1, ""},
+  };
+  for (const auto& c : checks) {
+    EXPECT_EQ(Run(std::string("setoption name ") + c.line + "\n"), c.answer) << c.line;
+    EXPECT_EQ(engine->options.*c.flag, c.value) << c.line;
+  }
 }
 
 TEST_F(UciTest, HashSizesFollowTheOption) {
@@ -226,12 +250,16 @@ TEST_F(UciTest, ClearHashEmptiesTheTableEachTimeItIsPressed) {
 
 TEST_F(UciTest, OverlongOptionValuesAreCut) {
   std::string value(500, 'a');
-  Run("setoption name UCI_EngineAbout value " + value + "\n");
+  EXPECT_EQ(Run("setoption name UCI_EngineAbout value " + value + "\n"),
+            "info string UCI_EngineAbout is cut to its first 127 characters\n");
   const OptionEntry& about = options.entries[7];
   ASSERT_STREQ(about.name, "UCI_EngineAbout");
   EXPECT_EQ(std::strlen(about.value), 127u);
+  EXPECT_EQ(Run("setoption name UCI_EngineAbout value a\x01" "b\n"), "");
+  EXPECT_STREQ(about.value, "a?b");
   std::string name(300, 'n');
-  EXPECT_EQ(Run("setoption name " + name + " value 3\n"), "");
+  EXPECT_EQ(Run("setoption name " + name + " value 3\n"),
+            "info string unknown option: " + name.substr(0, 127) + "\n");
 }
 
 TEST_F(UciTest, NewGameEmptiesTheTable) {
