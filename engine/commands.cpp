@@ -5,6 +5,7 @@
 
 #include "base/output.h"
 #include "base/text.h"
+#include "engine/console.h"
 #include "search/search.h"
 #include "search/searchio.h"
 #include "search/state.h"
@@ -54,11 +55,23 @@ i32 KeywordValue(const char* args, const char* keyword) {
   return ParseInt(at + 1);
 }
 
+// The FEN's full-move number (its sixth field), or 1 when it has none.
+i32 FullMoveOf(const char* fen) {
+  const char* p = SkipBlanks(fen);
+  for (int field = 1; field < 6 && *p != '\0'; ++field) {
+    while (*p != '\0' && !IsBlank(*p)) ++p;
+    p = SkipBlanks(p);
+  }
+  const i32 number = ParseInt(p);
+  return *p >= '1' && *p <= '9' && number > 0 ? number : 1;
+}
+
 }  // namespace
 
 void HandlePosition(const char* args, Position* pos, EngineState* engine) {
   const char* moves = FindWord(args, "moves");
   bool loaded;
+  engine->session.fullMove = 1;
   if (Contains(args, "startpos")) {
     loaded = LoadFen(pos, StartFen);
   } else if (const char* fen = FindWord(args, "fen")) {
@@ -73,6 +86,7 @@ void HandlePosition(const char* args, Position* pos, EngineState* engine) {
     text[length] = '\0';
     loaded = LoadFen(pos, text);
     if (!loaded) Print("info string refused FEN %s\n", text);
+    if (loaded) engine->session.fullMove = FullMoveOf(text);
   } else {
     loaded = false;
   }
@@ -89,6 +103,7 @@ void HandlePosition(const char* args, Position* pos, EngineState* engine) {
       return;
     }
     TrimHistory(pos);
+    if (pos->side == Black) ++engine->session.fullMove;
     UndoRecord undo;
     MakeMove(pos, m, &undo);
   }
@@ -108,8 +123,15 @@ void HandleGo(const char* args, Position* pos, EngineState* engine) {
   limits.ponder = Contains(args, "ponder");
   limits.infinite = Contains(args, "infinite");
   limits.searchmoves.count = 0;
+  // A bare "go" analyses until "stop", as users of other engines expect;
+  // GUIs always send a limit.
+  static const char* const LimitWords[] = {"wtime", "btime",     "winc",     "binc",     "depth", "nodes",
+                                           "mate",  "movestogo", "movetime", "infinite", "ponder"};
+  bool anyLimit = false;
+  for (const char* word : LimitWords) anyLimit = anyLimit || Contains(args, word);
+  if (!anyLimit) limits.infinite = true;
 
-  if (!engine->session.positionValid) {
+  if (ReportMissingPosition(engine)) {
     Print("bestmove 0000\n");
     return;
   }

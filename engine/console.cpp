@@ -38,13 +38,9 @@ const char* FirstWord(const char* text, char* word, int capacity) {
   return text;
 }
 
-bool NeedsPosition(const EngineState* engine) {
-  if (engine->session.positionValid) return false;
-  Print("info string no position: send \"position startpos\" or \"position fen ...\" first\n");
-  return true;
-}
+bool NeedsPosition(const EngineState* engine) { return ReportMissingPosition(engine); }
 
-void ShowBoard(const Position* pos) {
+void ShowBoard(const Position* pos, i32 fullMove) {
   const char* const rule = " +---+---+---+---+---+---+---+---+\n";
   Print("\n%s", rule);
   for (int rank = 7; rank >= 0; --rank) {
@@ -60,7 +56,7 @@ void ShowBoard(const Position* pos) {
   }
   Print("   a   b   c   d   e   f   g   h\n\n");
   char fen[128];
-  PositionToFen(pos, 1, fen, sizeof fen);
+  PositionToFen(pos, fullMove, fen, sizeof fen);
   Print("Fen: %s\n", fen);
   Print("Key: %016" PRIX64 "\n", pos->key);
   u64 checkers = 0;
@@ -142,6 +138,12 @@ void ShowBench(const char* args, EngineState* engine) {
 
 }  // namespace
 
+bool ReportMissingPosition(const EngineState* engine) {
+  if (engine->session.positionValid) return false;
+  Print("info string no position: send \"position startpos\" or \"position fen ...\" first\n");
+  return true;
+}
+
 void HandlePerft(const char* args, Position* pos, const EngineState* engine) {
   char word[16];
   FirstWord(args, word, sizeof word);
@@ -176,7 +178,7 @@ void HandleConsoleCommand(const char* line, Position* pos, EngineState* engine) 
   const char* args = FirstWord(line, word, sizeof word);
   if (word[0] == '\0') return;
   if (std::strcmp(word, "d") == 0) {
-    if (!NeedsPosition(engine)) ShowBoard(pos);
+    if (!NeedsPosition(engine)) ShowBoard(pos, engine->session.fullMove);
   } else if (std::strcmp(word, "eval") == 0) {
     if (!NeedsPosition(engine)) ShowEval(pos, engine);
   } else if (std::strcmp(word, "bench") == 0) {

@@ -10,6 +10,9 @@ struct EngineState;
 // a blank line and the total, as tarvo-perft --divide prints them.
 void HandlePerft(const char* args, Position* pos, const EngineState* engine);
 
+// Whether no position has been set up; if so, says so in an "info string" line.
+bool ReportMissingPosition(const EngineState* engine);
+
 // Runs a console command, or answers a line that is no command at all with
 // "info string unknown command: <word>"; a blank line gets no reply.
 void HandleConsoleCommand(const char* line, Position* pos, EngineState* engine);

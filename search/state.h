@@ -106,6 +106,8 @@ struct GuiSession {
   u8 quitRequested;
   // The last "position" command set up a position (a refused FEN does not).
   u8 positionValid;
+  // Full-move number of that position: the FEN's, advanced by the moves played.
+  i32 fullMove;
 };
 
 struct EngineState {

@@ -404,10 +404,31 @@ TEST_F(Conformance, BadInputNeverYieldsAnIllegalMove) {
   EXPECT_TRUE(LegalAnswer(GoAndWait("go depth 4", 5000), {"e2e4"}));
   // Huge numbers and garbage keywords.
   engine.Send("position startpos moves e2e4 e7e5 g1f3");
-  for (const char* go : {"go depth 99999999999999999999 nodes 5000", "go wtime -500 btime -500", "gowtime"})
+  for (const char* go : {"go depth 99999999999999999999 nodes 5000", "go wtime -500 btime -500"})
     EXPECT_TRUE(LegalAnswer(GoAndWait(go, 5000), {"e2e4", "e7e5", "g1f3"})) << go;
   engine.Send("isready");
   EXPECT_TRUE(engine.WaitFor("readyok", 2000));
+}
+
+// A "go" without limits (or with only a word that is none) analyses until
+// "stop"; without a position any "go" says why it has no move.
+TEST_F(Conformance, BareGoAnalysesUntilStop) {
+  std::string line;
+  engine.Send("go");
+  ASSERT_TRUE(engine.ReadLine(&line, 2000));
+  EXPECT_EQ(line, "info string no position: send \"position startpos\" or \"position fen ...\" first");
+  EXPECT_EQ(Answer(2000), "bestmove 0000");
+  engine.Send("position startpos moves e2e4");
+  for (const char* go : {"go", "gowtime", "go searchmoves e7e5 c7c5"}) {
+    engine.Send(go);
+    EXPECT_FALSE(engine.WaitFor("bestmove", 700)) << go;
+    engine.Send("stop");
+    const std::string best = Answer(2000);
+    EXPECT_TRUE(LegalAnswer(best, {"e2e4"})) << go;
+    if (std::string(go).find("searchmoves") != std::string::npos) {
+      EXPECT_TRUE(BestMove(best) == "e7e5" || BestMove(best) == "c7c5") << best;
+    }
+  }
 }
 
 // A search restricted to one move answers with that move, so each reply shows

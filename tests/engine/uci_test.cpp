@@ -82,7 +82,9 @@ TEST_F(UciTest, CommandsMatchByLeadingTextOnly) {
   EXPECT_EQ(Run(""), "");
   // Truncated command texts must not read past the line; without a position
   // there is no move to give.
-  EXPECT_EQ(Run("go"), "bestmove 0000\n");
+  EXPECT_EQ(Run("go"),
+            "info string no position: send \"position startpos\" or \"position fen ...\" first\n"
+            "bestmove 0000\n");
   EXPECT_EQ(Run("position"), "");
   EXPECT_EQ(Run("setoption name"), "info string setoption without an option name\n");
   EXPECT_EQ(Run("setoption name "), "info string setoption without an option name\n");
@@ -255,7 +257,9 @@ TEST_F(UciTest, OverlongOptionValuesAreCut) {
   const OptionEntry& about = options.entries[7];
   ASSERT_STREQ(about.name, "UCI_EngineAbout");
   EXPECT_EQ(std::strlen(about.value), 127u);
-  EXPECT_EQ(Run("setoption name UCI_EngineAbout value a\x01" "b\n"), "");
+  EXPECT_EQ(Run("setoption name UCI_EngineAbout value a\x01"
+                "b\n"),
+            "");
   EXPECT_STREQ(about.value, "a?b");
   std::string name(300, 'n');
   EXPECT_EQ(Run("setoption name " + name + " value 3\n"),
