@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/output.h"
+#include "base/platform.h"
 #include "base/text.h"
 #include "engine/console.h"
 #include "search/search.h"
@@ -170,6 +171,9 @@ void HandleGo(const char* args, Position* pos, EngineState* engine) {
   RootSearch(engine, pos, &limits);
   // "quit" during the search: the GUI wants no answer.
   if (engine->session.quitRequested) return;
+  // The last progress line can be a second old: tools that read the figures
+  // would under-count the search.
+  PrintSearchTotals(engine, ElapsedMs(TickCount(), engine->progress.startTick));
 
   const PlyRecord* root = &engine->plies[0];
   char line[64];

@@ -73,8 +73,7 @@ void PeriodicCheck(EngineState* engine) {
     engine->progress.lastInfoTick = now;
     f32 hashfull = f32(double(f32(engine->tt.fills)) * 1000.0 / double(f32(engine->tt.entryCount)));
     Print("info hashfull %.0f\n", double(hashfull));
-    Print("info time %d nodes %" PRIu64 " nps %d\n", elapsed, engine->progress.nodes,
-          NodesPerSecond(engine->progress.nodes, elapsed));
+    PrintSearchTotals(engine, elapsed);
   }
   // The hard limits end the search wherever it is, the first iteration
   // included: the root then answers with the best move it knows.
@@ -97,6 +96,11 @@ void PeriodicCheck(EngineState* engine) {
       }
     }
   }
+}
+
+void PrintSearchTotals(const EngineState* engine, i32 elapsedMs) {
+  Print("info time %d nodes %" PRIu64 " nps %d\n", elapsedMs, engine->progress.nodes,
+        NodesPerSecond(engine->progress.nodes, elapsedMs));
 }
 
 void PrintPvLines(EngineState* engine) {

@@ -16,6 +16,9 @@ void PollInput(EngineState* engine);
 // Samples the clock, prints the periodic hashfull/nodes line and applies the
 // time and node limits.
 void PeriodicCheck(EngineState* engine);
+// Prints "info time T nodes N nps X" for the search so far, T the elapsed ms:
+// periodically, and once more with the totals before "bestmove".
+void PrintSearchTotals(const EngineState* engine, i32 elapsedMs);
 // Prints the current multi-PV lines.
 void PrintPvLines(EngineState* engine);
 // Holds back "bestmove" of an infinite or ponder search until the GUI sends

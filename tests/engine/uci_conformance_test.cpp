@@ -2,6 +2,7 @@
 // a search, through real pipes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -408,6 +409,39 @@ TEST_F(Conformance, BadInputNeverYieldsAnIllegalMove) {
     EXPECT_TRUE(LegalAnswer(GoAndWait(go, 5000), {"e2e4", "e7e5", "g1f3"})) << go;
   engine.Send("isready");
   EXPECT_TRUE(engine.WaitFor("readyok", 2000));
+}
+
+// The line before "bestmove" carries the search's totals, not those of the
+// last progress line.
+TEST_F(Conformance, TheLastLineBeforeBestmoveHasTheTotals) {
+  engine.Send("position startpos");
+  for (const char* go : {"go movetime 400", "go nodes 20000", "go depth 1"}) {
+    const size_t before = engine.Lines().size();
+    ASSERT_FALSE(GoAndWait(go, 5000).empty()) << go;
+    const std::vector<std::string>& lines = engine.Lines();
+    ASSERT_GE(lines.size(), before + 2) << go;
+    int time = -1, nps = -1;
+    unsigned long long nodes = 0;
+    ASSERT_EQ(
+        std::sscanf(lines[lines.size() - 2].c_str(), "info time %d nodes %llu nps %d", &time, &nodes, &nps),
+        3)
+        << lines[lines.size() - 2];
+    EXPECT_GT(nodes, 0u) << go;
+    // Every node counted during the search, so at least the last progress line's.
+    for (size_t i = before; i + 2 < lines.size(); ++i) {
+      unsigned long long earlier = 0;
+      if (std::sscanf(lines[i].c_str(), "info time %*d nodes %llu", &earlier) == 1) {
+        EXPECT_LE(earlier, nodes);
+      }
+    }
+    if (std::string(go) == "go movetime 400") {
+      EXPECT_GE(time, 400);
+    }
+    if (std::string(go) == "go nodes 20000") {
+      EXPECT_GE(nodes, 20000u);
+    }
+    EXPECT_EQ(u64(nps), nodes * 1000 / u64(time > 0 ? time : 1)) << lines[lines.size() - 2];
+  }
 }
 
 // A "go" without limits (or with only a word that is none) analyses until
