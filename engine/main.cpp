@@ -54,7 +54,8 @@ void PrintHelp() {
       "  go perft N             leaf counts below each legal move, then their total\n"
       "\n"
       "UCI options: Hash, Clear Hash, MultiPV, Ponder, Rate of play, UCI_ShowCurrLine,\n"
-      "UCI_EngineAbout, Move Overhead (ms taken off the clock for transmission lag).\n"
+      "UCI_EngineAbout, Move Overhead (ms taken off the clock for transmission lag),\n"
+      "Threads (1: the engine searches on one thread).\n"
       "\n"
       "Parameter file: Parameters.txt is looked for in\n"
       "  1. the working directory\n",

@@ -38,6 +38,8 @@ const OptionDefault DefaultOptions[MaxOptions] = {
     {"UCI_EngineAbout", OptionString, "Tarvo by Halvesk", "", true, true, 0, 0},
     // Announced after the original options, whose lines GUIs may rely on.
     {"Move Overhead", OptionSpin, "10", "", true, true, 0, MaxMoveOverhead},
+    // One search thread; announced because test frameworks set it for every engine.
+    {"Threads", OptionSpin, "1", "", true, true, 1, 1},
 };
 
 // A value or name as the answers quote it: without the line end and the

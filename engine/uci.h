@@ -10,7 +10,7 @@
 struct EngineState;
 
 constexpr int OptionTextSize = 128;
-constexpr int MaxOptions = 9;
+constexpr int MaxOptions = 10;
 
 enum OptionType : i32 {
   OptionButton = 0,

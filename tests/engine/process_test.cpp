@@ -272,7 +272,7 @@ TEST(CommandLine, HelpVersionAndBench) {
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.output.rfind(version.output, 0), 0u);
   for (const char* word : {"tarvo bench [depth]", "\n  d ", "\n  eval ", "go perft N", "Move Overhead",
-                           "1. the working directory", "share/tarvo", "PERSON INIT.txt"})
+                           "Threads", "1. the working directory", "share/tarvo", "PERSON INIT.txt"})
     EXPECT_NE(help.output.find(word), std::string::npos) << word;
 
   // The bench runs on the built-in weights even without a file, and exits.

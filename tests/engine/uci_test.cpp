@@ -66,6 +66,7 @@ TEST_F(UciTest, UciReplyIsExact) {
                          "option name UCI_ShowCurrLine type check default false \n"
                          "option name UCI_EngineAbout type string default Tarvo by Halvesk \n"
                          "option name Move Overhead type spin default 10 min 0 max 5000\n"
+                         "option name Threads type spin default 1 min 1 max 1\n"
                          "uciok\n";
   EXPECT_EQ(Run("uci\n"), expected);
   EXPECT_EQ(Run("isready\n"), "readyok\n");
@@ -124,6 +125,9 @@ TEST_F(UciTest, OptionValuesAreStoredBoundedAndAnswered) {
        "info string Move Overhead 99999 is outside 0..5000; using 5000\n"},
       {"Move Overhead value -3", &EngineOptions::moveOverhead, 0,
        "info string Move Overhead -3 is outside 0..5000; using 0\n"},
+      {"Threads value 1", &EngineOptions::moveOverhead, 0, ""},
+      {"Threads value 4", &EngineOptions::moveOverhead, 0,
+       "info string Threads 4 is outside 1..1; using 1\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Run(std::string("setoption name ") + c.line + "\n"), c.answer) << c.line;
