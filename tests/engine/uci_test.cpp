@@ -11,6 +11,7 @@
 #include "engine/hash_size.h"
 #include "search/state.h"
 #include "search/table.h"
+#include "tests/support.h"
 
 namespace {
 
@@ -70,6 +71,22 @@ TEST_F(UciTest, UciReplyIsExact) {
                          "uciok\n";
   EXPECT_EQ(Run("uci\n"), expected);
   EXPECT_EQ(Run("isready\n"), "readyok\n");
+}
+
+// The texts users read list every option the engine announces.
+TEST_F(UciTest, TheReadmesListEveryOption) {
+  // Each file starts a line of its option list with the option's name.
+  const std::pair<const char*, const char*> readmes[] = {{"/README.md", "\n| "},
+                                                         {"/tools/windows/README.txt", "\n"}};
+  for (const auto& [readme, lineStart] : readmes) {
+    const std::string text = ReadFile(std::string(TARVO_SOURCE_DIR) + readme);
+    ASSERT_FALSE(text.empty()) << readme;
+    for (int i = 0; i < options.count; ++i)
+      if (options.entries[i].announced) {
+        EXPECT_NE(text.find(lineStart + std::string(options.entries[i].name) + " "), std::string::npos)
+            << options.entries[i].name << " in " << readme;
+      }
+  }
 }
 
 TEST_F(UciTest, CommandsMatchByLeadingTextOnly) {
