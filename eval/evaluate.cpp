@@ -94,12 +94,13 @@ inline __attribute__((always_inline)) void AddThreatBalance(EvalContext* ctx) {
   ctx->endgame += bonus;
 }
 
-// The full evaluation after the first stage; returns the score, White's view.
+// The attack-based terms of the second stage (everything but the drawish
+// bishop ending and the blend): they add to the sums and fill the record's
+// threats, threat balances and king safety.
 template <bool Trace>
-i32 SecondStage(const Position* pos, EvalContext* ctx, Tracer* t) {
+void AttackTerms(const Position* pos, EvalContext* ctx, Tracer* t) {
   EvalRecord* ply = ctx->ply;
   const int side = pos->side;
-
   // 1. Pins of the side not to move too, no pinner excluded.
   PinRaysFor(pos, side ^ 1, 0, &ctx->pins[side ^ 1][PinOrth], &ctx->pins[side ^ 1][PinDiag]);
 
@@ -174,10 +175,62 @@ i32 SecondStage(const Position* pos, EvalContext* ctx, Tracer* t) {
   } else {
     AddFixedPatterns(ctx);
   }
+}
+
+// Whether the drawish bishop ending applies; it scales the sums with the
+// attack sets, so its positions are never taken from the cache.
+inline bool OppositeBishops(const Position* pos, const EvalContext* ctx) {
+  const u64 bishops = pos->pieces[Bishop];
+  return (ctx->entry.flags & BishopsOnly) && (bishops & LightSquares) && (bishops & DarkSquares);
+}
+
+// The attack terms from the evaluation cache when the position is there;
+// otherwise computed and, when what they added fits the entry, stored.
+void CachedAttackTerms(const Position* pos, EvalContext* ctx, PawnHashTable* table) {
+  EvalRecord* ply = ctx->ply;
+  EvalCacheEntry* slot = &table->evalCache[pos->key & (EvalCacheEntries - 1)];
+  if (slot->key == pos->key) {
+    ply->threats[White] = slot->threats[White];
+    ply->threats[Black] = slot->threats[Black];
+    const u64 notPawns = ~pos->pieces[Pawn];
+    ply->threatBalance = i16(PopCount(ply->threats[White]) - PopCount(ply->threats[Black]));
+    ply->pieceThreatBalance =
+        i16(PopCount(ply->threats[White] & notPawns) - PopCount(ply->threats[Black] & notPawns));
+    ply->kingSafety[White] = slot->kingSafety[White];
+    ply->kingSafety[Black] = slot->kingSafety[Black];
+    ctx->opening += slot->opening;
+    ctx->endgame += slot->endgame;
+    return;
+  }
+  const i32 opening = ctx->opening, endgame = ctx->endgame;
+  AttackTerms<false>(pos, ctx, nullptr);
+  const i32 addedOpening = ctx->opening - opening, addedEndgame = ctx->endgame - endgame;
+  // Extreme weights can add more than 16 bits hold; such a result is not kept.
+  if (addedOpening != i16(addedOpening) || addedEndgame != i16(addedEndgame)) return;
+  slot->key = pos->key;
+  slot->threats[White] = ply->threats[White];
+  slot->threats[Black] = ply->threats[Black];
+  slot->opening = i16(addedOpening);
+  slot->endgame = i16(addedEndgame);
+  slot->kingSafety[White] = ply->kingSafety[White];
+  slot->kingSafety[Black] = ply->kingSafety[Black];
+}
+
+// The full evaluation after the first stage; returns the score, White's view.
+template <bool Trace>
+i32 SecondStage(const Position* pos, EvalContext* ctx, Tracer* t, PawnHashTable* table) {
+  const bool oppositeBishops = OppositeBishops(pos, ctx);
+  if constexpr (!Trace) {
+    if (table->evalCacheOn && !oppositeBishops)
+      CachedAttackTerms(pos, ctx, table);
+    else
+      AttackTerms<false>(pos, ctx, t);
+  } else {
+    AttackTerms<true>(pos, ctx, t);
+  }
 
   // 10. One bishop a side on squares of different colours: drawish.
-  const u64 bishops = pos->pieces[Bishop];
-  if ((ctx->entry.flags & BishopsOnly) && (bishops & LightSquares) && (bishops & DarkSquares)) {
+  if (oppositeBishops) {
     OppositeBishopsAdjust(ctx);
     if constexpr (Trace) {
       t->out->scaling[0] = ctx->opening - t->opening;
@@ -291,7 +344,7 @@ i32 EvaluateWith(Position* pos, EvalRecord* ply, const EvalWeights* weights, Paw
     breakdown->endgame = ctx.endgame;
   }
   if (!lazyExit) {
-    ply->eval = Sign[side] * SecondStage<Trace>(pos, &ctx, &tracer);
+    ply->eval = Sign[side] * SecondStage<Trace>(pos, &ctx, &tracer, pawns);
   } else {
     // 6. Lazy exit.
     ply->lazy = 1;

@@ -153,6 +153,12 @@ void CreatePawnTable(PawnHashTable* table) {
   table->entryCount = PawnTableEntries;
 }
 
+void ClearPawnTable(PawnHashTable* table) {
+  std::memset(table->entries, 0, sizeof table->entries);
+  std::memset(table->evalCache, 0, sizeof table->evalCache);
+  table->hits = table->probes = 0;
+}
+
 // Storm value of every picture of enemy pawns: the nearer, the worse.
 void BuildStormTable(PawnHashTable* table, const EvalWeights* weights) {
   const i32* z[3] = {weights->INNER_SIDE_STORM, weights->CENTRAL_STORM, weights->OUTER_SIDE_STORM};

@@ -19,8 +19,25 @@ static_assert(sizeof(PawnEntry) == 32);
 constexpr u32 PawnTableEntries = 16384;
 constexpr int PawnPictures = 4096;  // 12-bit pictures: three files by four ranks
 
-// The pawn hash with the storm and shelter tables; one per weights set,
-// created before the engine starts and written only by the evaluation.
+// What the second stage of an evaluation found for one position (32 bytes):
+// what its attack terms added to the sums and what it left in the record.
+// The position's key stands for the whole position (side to move and
+// castling rights included); the stage depends on nothing else but the
+// weights, which the table belongs to.
+struct EvalCacheEntry {
+  u64 key;         // 0 in a slot never written
+  u64 threats[2];  // EvalRecord::threats
+  i16 opening;     // added to the sums by the second stage, White's view
+  i16 endgame;
+  i16 kingSafety[2];
+};
+static_assert(sizeof(EvalCacheEntry) == 32);
+
+constexpr u32 EvalCacheEntries = 65536;  // 2 MB
+
+// The pawn hash with the storm and shelter tables, and the evaluation cache;
+// one per weights set, created before the engine starts and written only by
+// the evaluation.
 struct PawnHashTable {
   PawnEntry entries[PawnTableEntries];
   i16 stormTable[PawnPictures];
@@ -29,10 +46,18 @@ struct PawnHashTable {
   u32 hits;
   u32 probes;
   u32 entryCount;
+  // Off in a new table: only an owner that empties the cache whenever the
+  // weights change (ClearPawnTable) may turn it on, as the engine does.
+  u8 evalCacheOn;
+  EvalCacheEntry evalCache[EvalCacheEntries];
 };
 
-// Zeroes the cache and the tables and sets the mask and size.
+// Zeroes the caches and the tables and sets the mask and size; the
+// evaluation cache is off.
 void CreatePawnTable(PawnHashTable* table);
+// Empties both caches (for new weights) and the counters; the storm and
+// shelter tables and whether the evaluation cache is on are kept.
+void ClearPawnTable(PawnHashTable* table);
 // Storm values of every picture of enemy pawns (built before the shelter table).
 void BuildStormTable(PawnHashTable* table, const EvalWeights* weights);
 // Shelter values of every picture of own pawns.

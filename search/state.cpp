@@ -45,6 +45,9 @@ EngineState* AllocateEngine(u32 hashMb) {
   }
   engine->options.hashSizeMb = i32(hashMb);
   CreatePawnTable(engine->pawnTable);
+  // The weights are loaded before the first evaluation; later they change
+  // only through the tuning tools' ApplyNumbers, which empties the table.
+  engine->pawnTable->evalCacheOn = 1;
   ResetPlies(engine);
   return engine;
 }

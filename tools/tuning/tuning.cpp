@@ -381,8 +381,7 @@ void ApplyNumbers(EngineState* engine, const double* numbers) {
   PawnHashTable* table = engine->pawnTable;
   BuildStormTable(table, weights);
   BuildShelterTable(table, weights);
-  std::memset(table->entries, 0, sizeof table->entries);
-  table->hits = table->probes = 0;
+  ClearPawnTable(table);
 }
 
 void RefreshPieceSquareSums(Position* pos) {

@@ -1,0 +1,80 @@
+// The evaluation cache: a position taken from it scores and fills the record
+// exactly as an evaluation without the cache does, and emptying the table
+// for new weights leaves nothing of the old ones.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/bench_positions.h"
+#include "tests/eval/eval_test_support.h"
+
+namespace {
+
+std::unique_ptr<PawnHashTable> TableFor(const EvalWeights* weights, bool cacheOn) {
+  auto table = std::make_unique<PawnHashTable>();
+  BuildPawnTable(table.get(), weights);
+  table->evalCacheOn = cacheOn;
+  return table;
+}
+
+// The score and every field of the record the search reads, as text.
+std::string Evaluated(Position* pos, const EvalWeights* weights, PawnHashTable* table) {
+  PlyRecord ply = FreshPly();
+  const i32 score = Evaluate(pos, &ply, weights, table);
+  char text[256];
+  std::snprintf(text, sizeof text, "%d %d %llx %u %llx %llx %llx %llx %d %d %d %d %u", score, ply.eval,
+                (unsigned long long)ply.checkers, ply.checkCount, (unsigned long long)ply.pinData[0],
+                (unsigned long long)ply.pinData[1], (unsigned long long)ply.threats[0],
+                (unsigned long long)ply.threats[1], ply.threatBalance, ply.pieceThreatBalance,
+                ply.kingSafety[0], ply.kingSafety[1], ply.lazy);
+  return text;
+}
+
+std::vector<std::string> Starts() {
+  return std::vector<std::string>(std::begin(BenchPositions), std::end(BenchPositions));
+}
+
+}  // namespace
+
+TEST_F(ShippedPieceSquares, EvalCacheHitsMatchTheComputedEvaluation) {
+  const EvalWeights* weights = ShippedWeights();
+  auto cached = TableFor(weights, true);
+  auto plain = TableFor(weights, false);
+  int hits = 0, positions = 0;
+  ForRandomGames(Starts(), 60, 80, 0xC0FFEEull, [&](Position* pos) {
+    const std::string expected = Evaluated(pos, weights, plain.get());
+    // The first evaluation may store the position, the second then takes it from the cache.
+    ASSERT_EQ(Evaluated(pos, weights, cached.get()), expected) << FenOf(pos);
+    hits += cached->evalCache[pos->key & (EvalCacheEntries - 1)].key == pos->key;
+    ASSERT_EQ(Evaluated(pos, weights, cached.get()), expected) << FenOf(pos);
+    ++positions;
+  });
+  // Nearly every position runs the second stage with the full window and is stored.
+  EXPECT_GT(positions, 3000);
+  EXPECT_GT(hits, positions * 9 / 10);
+}
+
+TEST_F(ShippedPieceSquares, ClearedEvalCacheKeepsNothingOfEarlierWeights) {
+  EvalWeights weights = *ShippedWeights();
+  auto cached = TableFor(&weights, true);
+  std::vector<Position> seen;
+  ForRandomGames(Starts(), 30, 40, 0xBEEFull, [&](Position* pos) {
+    Evaluated(pos, &weights, cached.get());
+    seen.push_back(*pos);
+  });
+  for (int m = 0; m < 9; ++m) weights.OP_KNIGHT_MOB_1[m] += 7 * m;
+  weights.ATTACKED_PIECE_BONUS += 5;
+  ClearPawnTable(cached.get());
+  auto plain = TableFor(&weights, false);
+  auto shipped = TableFor(ShippedWeights(), false);
+  int changed = 0;
+  for (Position& pos : seen) {
+    const std::string expected = Evaluated(&pos, &weights, plain.get());
+    ASSERT_EQ(Evaluated(&pos, &weights, cached.get()), expected) << FenOf(&pos);
+    changed += expected != Evaluated(&pos, ShippedWeights(), shipped.get());
+  }
+  // The new weights do change most scores, so stale entries would have shown.
+  EXPECT_GT(changed, int(seen.size()) / 2);
+}
