@@ -173,6 +173,8 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
   int triedCount = 0;
   i32 lastScore = 0;
   const int us = pos->side;
+  constexpr i32 NoFutilityMargin = INT32_MIN;
+  i32 futilityMargin = NoFutilityMargin;
 
   for (Move m = NextMove(picker, pos, engine->stats.historyScore); m >= 2;
        m = NextMove(picker, pos, engine->stats.historyScore)) {
@@ -193,8 +195,10 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     // Futility pruning: a quiet move cannot lift a static score this far
     // below alpha within the remaining depth; it is not even made.
     if (!pvNode && !extended && depth >= 1.0f && quiet) {
-      i32 futility =
-          i32(std::trunc(double(std::log(depth)) * FutilityMarginLogScale + FutilityMarginBase)) + eval;
+      // The margin depends on the depth alone: one logarithm per node.
+      if (futilityMargin == NoFutilityMargin)
+        futilityMargin = i32(std::trunc(double(std::log(depth)) * FutilityMarginLogScale + FutilityMarginBase));
+      i32 futility = futilityMargin + eval;
       if (futility <= alpha) {
         if (futility > best) best = futility;
         continue;
