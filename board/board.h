@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 
 #include "board/types.h"
 
@@ -13,26 +14,29 @@
 // One chess position with all of its incrementally kept state. Plain data: it
 // may be copied by value.
 struct Position {
-  u32 historyCount;   // valid entries of history
+  // The scalar state, in the order of UndoRecord: MakeMove saves and
+  // UnmakeMove restores it as one block.
+  u64 key;
+  u64 pawnKey;
   i32 materialIndex;  // mixed-radix piece-count index into the material table
   i32 pstOpening;     // piece-square sums, White positive, Black negative
   i32 pstEndgame;
-  i32 material;  // material balance in centipawns, White's view
-  u8 side;       // colour to move
-  u8 board[64];  // piece type per square
-  u8 epFile;     // en-passant file + 1, 0 when none
-  u8 castling;   // castling-rights bits
+  i32 material;       // material balance in centipawns, White's view
+  u32 historyCount;   // valid entries of history
+  u8 side;            // colour to move
+  u8 epFile;          // en-passant file + 1, 0 when none
+  u8 castling;        // castling-rights bits
   u8 kingSquare[2];
   u8 fifty;             // plies since the last capture or pawn move (saturates at 255)
   u8 materialOverflow;  // 1 when a piece count exceeds its digit of materialIndex
-  u64 pieces[8];        // per piece type, both colours; entries 0 and 7 stay empty
+  // The rest is rebuilt from the move word on unmake.
+  u8 board[64];  // piece type per square
+  u64 pieces[8];  // per piece type, both colours; entries 0 and 7 stay empty
   u64 occupied;
   u64 occupiedFiles;          // square -> bit 8*f + (7 - r)
   u64 occupiedAntiDiagonals;  // square -> bit 8*((r + f + 1) mod 8) + f
   u64 occupiedDiagonals;      // square -> bit 8*((r - f) mod 8) + f
   u64 colours[2];
-  u64 key;
-  u64 pawnKey;
   u64 history[HistorySize];  // key of each earlier position, oldest first
 };
 
@@ -49,23 +53,40 @@ inline void AddMove(MoveList* list, Move m) {
   if (list->count < MaxMoves) list->move[list->count++] = m;
 }
 
-// What MakeMove saves and UnmakeMove restores; the bitboards, board and
-// rotated words are rebuilt from the move word instead.
+// What MakeMove saves and UnmakeMove restores: the scalar state at the head
+// of Position, field for field; the bitboards, board and rotated words are
+// rebuilt from the move word instead.
 struct UndoRecord {
   u64 key;
   u64 pawnKey;
+  i32 materialIndex;
   i32 pstOpening;
   i32 pstEndgame;
   i32 material;
-  i32 materialIndex;
-  u16 historyCount;
-  u8 fifty;
-  u8 materialOverflow;
-  u8 kingSquare[2];
+  u32 historyCount;
+  u8 side;
   u8 epFile;
   u8 castling;
-  u8 side;
+  u8 kingSquare[2];
+  u8 fifty;
+  u8 materialOverflow;
 };
+// The bytes of the state block, from key up to materialOverflow.
+constexpr size_t UndoStateBytes = offsetof(UndoRecord, materialOverflow) + 1;
+static_assert(offsetof(Position, key) == 0 && offsetof(UndoRecord, key) == 0);
+static_assert(offsetof(Position, pawnKey) == offsetof(UndoRecord, pawnKey));
+static_assert(offsetof(Position, materialIndex) == offsetof(UndoRecord, materialIndex));
+static_assert(offsetof(Position, pstOpening) == offsetof(UndoRecord, pstOpening));
+static_assert(offsetof(Position, pstEndgame) == offsetof(UndoRecord, pstEndgame));
+static_assert(offsetof(Position, material) == offsetof(UndoRecord, material));
+static_assert(offsetof(Position, historyCount) == offsetof(UndoRecord, historyCount));
+static_assert(offsetof(Position, side) == offsetof(UndoRecord, side));
+static_assert(offsetof(Position, epFile) == offsetof(UndoRecord, epFile));
+static_assert(offsetof(Position, castling) == offsetof(UndoRecord, castling));
+static_assert(offsetof(Position, kingSquare) == offsetof(UndoRecord, kingSquare));
+static_assert(offsetof(Position, fifty) == offsetof(UndoRecord, fifty));
+static_assert(offsetof(Position, materialOverflow) == offsetof(UndoRecord, materialOverflow));
+static_assert(offsetof(Position, board) == UndoStateBytes);
 
 // An (opening, endgame) pair of the piece-square table.
 struct ScorePair {

@@ -28,20 +28,7 @@ bool MakeMove(Position* pos, Move move, UndoRecord* undo) {
   const int cap = (move >> 15) & 15;  // 9 for en passant
   const int us = pos->side, them = us ^ 1;
 
-  undo->key = pos->key;
-  undo->pawnKey = pos->pawnKey;
-  undo->pstOpening = pos->pstOpening;
-  undo->pstEndgame = pos->pstEndgame;
-  undo->material = pos->material;
-  undo->materialIndex = pos->materialIndex;
-  undo->historyCount = u16(pos->historyCount);
-  undo->fifty = pos->fifty;
-  undo->materialOverflow = pos->materialOverflow;
-  undo->kingSquare[0] = pos->kingSquare[0];
-  undo->kingSquare[1] = pos->kingSquare[1];
-  undo->epFile = pos->epFile;
-  undo->castling = pos->castling;
-  undo->side = pos->side;
+  std::memcpy(undo, pos, UndoStateBytes);
 
   pos->fifty = type == Pawn || (move & 0x38000) ? 0 : u8(pos->fifty + (pos->fifty < 255));
   pos->history[pos->historyCount++] = pos->key;
@@ -147,20 +134,7 @@ bool UnmakeMove(Position* pos, Move move, const UndoRecord* undo) {
   const int cap = (move >> 15) & 15;
   const int us = undo->side, them = us ^ 1;
 
-  pos->historyCount = undo->historyCount;
-  pos->epFile = undo->epFile;
-  pos->key = undo->key;
-  pos->fifty = undo->fifty;
-  pos->castling = undo->castling;
-  pos->material = undo->material;
-  pos->pawnKey = undo->pawnKey;
-  pos->materialIndex = undo->materialIndex;
-  pos->materialOverflow = undo->materialOverflow;
-  pos->pstOpening = undo->pstOpening;
-  pos->pstEndgame = undo->pstEndgame;
-  pos->side = undo->side;
-  pos->kingSquare[0] = undo->kingSquare[0];
-  pos->kingSquare[1] = undo->kingSquare[1];
+  std::memcpy(pos, undo, UndoStateBytes);
 
   const int placed = move & MovePromotionFlag ? PROMOTION_PIECES[MovePromotionIndex(move)] : type;
   pos->pieces[type] ^= SquareMask[from];
@@ -204,7 +178,7 @@ bool UnmakeMove(Position* pos, Move move, const UndoRecord* undo) {
 void MakeNullMove(Position* pos, UndoRecord* undo) {
   assert(pos->historyCount < HistorySize);
   undo->epFile = pos->epFile;
-  undo->historyCount = u16(pos->historyCount);
+  undo->historyCount = pos->historyCount;
   undo->fifty = pos->fifty;
   undo->side = pos->side;
   undo->key = pos->key;
