@@ -15,3 +15,12 @@ using i16 = std::int16_t;
 using i32 = std::int32_t;
 using i64 = std::int64_t;
 using f32 = float;
+
+// Asks for the cache line of p ahead of its use (a hint: no effect on results).
+inline void Prefetch(const void* p) {
+#if defined(__GNUC__)
+  __builtin_prefetch(p);
+#else
+  (void)p;
+#endif
+}

@@ -274,6 +274,8 @@ i32 EvaluateWith(Position* pos, EvalRecord* ply, const EvalWeights* weights, Paw
   ctx.ply = ply;
   const int side = pos->side;
   Tracer tracer{breakdown, 0, 0};
+  // The cache slot is read after the first stage; start loading it now.
+  if (!Trace && pawns->evalCacheOn) Prefetch(&pawns->evalCache[pos->key & (EvalCacheEntries - 1)]);
 
   // 1. Material entry: phase, special-case flags and the correction.
   ctx.entry = *MaterialLookup(pos);

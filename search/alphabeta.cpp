@@ -235,6 +235,8 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     const u64 moverPieces = pos->occupied & ~pos->pieces[Pawn];
     UndoRecord undo;
     MakeMove(pos, m, &undo);
+    // The child probes the table after its evaluation: the bucket can load meanwhile.
+    if (newDepth >= params.ttMinDepth) PrefetchBucket(&engine->tt, pos->key);
     SetLazyWindow(child, alpha, beta);
     Evaluate(pos, child, engine->weights, engine->pawnTable);
     const int s = Sign[us];

@@ -26,5 +26,10 @@ void Store(TransTable* tt, u64 key, Move move, i32 score, f32 depth, u32 bound);
 // every later store replaces.
 void StorePvInTable(EngineState* engine, const Position* pos);
 
+// Starts loading the bucket of `key`, for a probe a little later.
+inline void PrefetchBucket(const TransTable* tt, u64 key) {
+  Prefetch(tt->entries + 4 * (key & (tt->bucketCount - 1)));
+}
+
 inline Move EntryMove(const TTEntry* e) { return e->moveAndBound & 0xFFFFFF; }
 inline u32 EntryBound(const TTEntry* e) { return (e->moveAndBound >> 24) & 3; }
