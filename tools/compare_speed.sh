@@ -9,7 +9,8 @@
 # `tarvo`). Default: 5 runs each at the bench's own depth. The two must
 # search the same tree: differing node counts are reported and give exit
 # status 1. On a shared machine, wrap it in `flock /work/heavy.lock` or
-# whatever keeps other heavy jobs off the cores meanwhile.
+# whatever keeps other heavy jobs off the cores meanwhile; when the machine is
+# busy all the same, the processor-time figures ("cpu") are the steadier ones.
 set -euo pipefail
 runs=5
 depth=""
@@ -35,28 +36,37 @@ engine() {
 a=$(engine "$1")
 b=$(engine "$2")
 
-# One bench run; prints "nodes nps".
+# One bench run; prints "nodes nps cpu-nps": the engine's own figure (wall
+# clock) and the nodes per second of processor time (user + system, start-up
+# included), which a busy machine disturbs much less.
 bench() {
-  local line
+  local line cpu
   # The bench's per-position lines go to standard error.
-  line=$("$1" bench $depth 2>/dev/null | grep '^Bench:' | tail -n 1)
+  line=$(/usr/bin/time -f 'CPU %U %S' -o "$work/time" "$1" bench $depth 2>/dev/null | grep '^Bench:' | tail -n 1)
   [ -n "$line" ] || { echo "no Bench line from $1" >&2; exit 1; }
-  awk '{ print $2, $4 }' <<<"$line"
+  cpu=$(awk '/^CPU/ { print $2 + $3 }' "$work/time")
+  awk -v cpu="$cpu" '{ printf "%s %s %d\n", $2, $4, (cpu > 0 ? $2 / cpu : 0) }' <<<"$line"
 }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
 a_nps=()
 b_nps=()
+a_cpu=()
+b_cpu=()
 a_nodes=""
 b_nodes=""
-printf '%-4s %14s %14s\n' run "A nps" "B nps"
+printf '%-4s %14s %14s %14s %14s\n' run "A nps" "B nps" "A cpu nps" "B cpu nps"
 for ((i = 1; i <= runs; ++i)); do
-  read -r n1 s1 < <(bench "$a")
-  read -r n2 s2 < <(bench "$b")
+  read -r n1 s1 c1 < <(bench "$a")
+  read -r n2 s2 c2 < <(bench "$b")
   a_nodes=$n1
   b_nodes=$n2
   a_nps+=("$s1")
   b_nps+=("$s2")
-  printf '%-4d %14d %14d\n' "$i" "$s1" "$s2"
+  a_cpu+=("$c1")
+  b_cpu+=("$c2")
+  printf '%-4d %14d %14d %14d %14d\n' "$i" "$s1" "$s2" "$c1" "$c2"
 done
 
 # Best and median of a list of numbers (the median of an even count is the
@@ -64,12 +74,17 @@ done
 stats() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%d %d\n", v[NR], m }'; }
 read -r a_best a_median < <(stats "${a_nps[@]}")
 read -r b_best b_median < <(stats "${b_nps[@]}")
+read -r a_cpu_best a_cpu_median < <(stats "${a_cpu[@]}")
+read -r b_cpu_best b_cpu_median < <(stats "${b_cpu[@]}")
+ratio() { awk -v x="$1" -v y="$2" 'BEGIN { printf "%.3f", x / y }'; }
 echo
 echo "A: $a ($a_nodes nodes)"
 echo "B: $b ($b_nodes nodes)"
-printf '%-8s %14s %14s %8s\n' "" "A nps" "B nps" "B / A"
-printf '%-8s %14d %14d %8.3f\n' best "$a_best" "$b_best" "$(awk -v x="$b_best" -v y="$a_best" 'BEGIN { print x / y }')"
-printf '%-8s %14d %14d %8.3f\n' median "$a_median" "$b_median" "$(awk -v x="$b_median" -v y="$a_median" 'BEGIN { print x / y }')"
+printf '%-12s %14s %14s %8s\n' "" "A" "B" "B / A"
+printf '%-12s %14d %14d %8s\n' "best nps" "$a_best" "$b_best" "$(ratio "$b_best" "$a_best")"
+printf '%-12s %14d %14d %8s\n' "median nps" "$a_median" "$b_median" "$(ratio "$b_median" "$a_median")"
+printf '%-12s %14d %14d %8s\n' "best cpu" "$a_cpu_best" "$b_cpu_best" "$(ratio "$b_cpu_best" "$a_cpu_best")"
+printf '%-12s %14d %14d %8s\n' "median cpu" "$a_cpu_median" "$b_cpu_median" "$(ratio "$b_cpu_median" "$a_cpu_median")"
 if [ "$a_nodes" != "$b_nodes" ]; then
   echo "the node counts differ: the builds do not search the same tree" >&2
   exit 1
