@@ -2,13 +2,15 @@
 //
 //   tarvo-datagen --out FILE [--positions N | --games N] [--nodes N | --depth D]
 //                 [--workers W] [--seed S] [--openings EPD] [--random-plies R]
-//                 [--skip-plies K] [--params FILE] [--progress SECONDS]
+//                 [--skip-plies K] [--per-game K] [--params FILE] [--progress SECONDS]
 //
-// Each line of FILE is "<FEN> [<result>] <score>": the game's result from
-// White's view (1.0, 0.5, 0.0) and the search score in centipawns, White's
-// view. Positions in check, positions where a capture or promotion changes the
-// static score, the opening plies and mate scores are left out, and each
-// worker writes a position at most once. W worker processes each play every
+// Each line of FILE is "<FEN> [<result>] <score> game=<N>": the game's result
+// from White's view (1.0, 0.5, 0.0), the search score in centipawns, White's
+// view, and the game's number in the seed's series. Positions in check,
+// positions where a capture or promotion changes the static score, the opening
+// plies and mate scores are left out, and each worker writes a position at
+// most once; with --per-game K, at most K of a game's remaining positions are
+// written, drawn by the seed and the game's number. W worker processes each play every
 // W-th game of the seed's series; the output is their parts joined in worker
 // order, so a seed and a worker count always give the same file. A run cut
 // short leaves FILE.part<w>, holding whole games.
@@ -42,6 +44,7 @@ struct Options {
   const char* params = nullptr;
   long long positions = 0;
   long long games = 0;
+  int perGame = -1;  // every position
   int workers = 2;
   int progressSeconds = 10;
 };
@@ -57,7 +60,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: tarvo-datagen --out FILE [--positions N | --games N] [--nodes N | --depth D]\n"
                "       [--workers W] [--seed S] [--openings EPD] [--random-plies R] [--skip-plies K]\n"
-               "       [--params FILE] [--progress SECONDS]\n");
+               "       [--per-game K] [--params FILE] [--progress SECONDS]\n");
   return 2;
 }
 
@@ -76,16 +79,27 @@ int RunWorker(EngineState* engine, const Options& options, const tuning::SelfPla
   static Position pos;
   tuning::GameRecord game;
   std::unordered_set<u64> seen;
+  std::vector<const tuning::KeptPosition*> fresh;
+  tuning::Sample line;
   const long long share = (options.positions + options.workers - 1) / options.workers;
   long long kept = 0, played = 0;
   for (u64 index = u64(worker);; index += u64(options.workers)) {
     if (options.games > 0 && index >= u64(options.games)) break;
     if (options.positions > 0 && kept >= share) break;
     if (!tuning::PlayGame(engine, &pos, play, index, &game)) continue;
-    for (const tuning::KeptPosition& p : game.positions) {
+    fresh.clear();
+    for (const tuning::KeptPosition& p : game.positions)
+      if (seen.count(p.key) == 0) fresh.push_back(&p);
+    for (size_t n : tuning::SampleIndices(fresh.size(), options.perGame, play.seed, index)) {
       if (options.positions > 0 && kept >= share) break;
-      if (!seen.insert(p.key).second) continue;
-      std::fprintf(file, "%s\n", tuning::FormatDataLine(p.fen.c_str(), game.result, p.score).c_str());
+      const tuning::KeptPosition& p = *fresh[n];
+      if (!seen.insert(p.key).second) continue;  // a repetition within the game
+      line.fen = p.fen;
+      line.result = game.result;
+      line.score = p.score;
+      line.hasScore = true;
+      line.game = i64(index);
+      std::fprintf(file, "%s\n", tuning::FormatDataLine(line).c_str());
       ++kept;
     }
     ++played;
@@ -164,6 +178,8 @@ int main(int argc, char** argv) {
       play.randomPlies = i32(ArgInt(&args, 0, 200));
     else if (ArgIs(&args, "--skip-plies"))
       play.skipPlies = i32(ArgInt(&args, 0, 1000));
+    else if (ArgIs(&args, "--per-game"))
+      options.perGame = i32(ArgInt(&args, 1, 1000));
     else if (ArgIs(&args, "--params"))
       options.params = ArgText(&args);
     else if (ArgIs(&args, "--progress"))

@@ -1,19 +1,23 @@
 // tarvo-tune: fits the 125 numbers of a parameter file to labelled positions.
 //
-//   tarvo-tune --data FILE --params START.txt --out TUNED.txt [--k K] [--lambda L]
-//              [--rounds N] [--steps N] [--rate R] [--trust T] [--limit LINES] [--quiet]
+//   tarvo-tune --data FILE [--data FILE ...] --params START.txt --out TUNED.txt [--k K]
+//              [--lambda L] [--rounds N] [--steps N] [--rate R] [--trust T] [--limit POSITIONS]
+//              [--quiet]
 //
-// The data file has one position a line, "<FEN> [<result>] [score]" (as
-// tarvo-datagen writes it). With --lambda L below 1 the label is L times the
-// result plus 1 - L times the curve of the search score. K of the curve
-// 1 / (1 + 10^(-K s / 400)) is fitted first with the starting numbers (unless
-// given); then every round measures how each number moves each position's
-// score, fits that linear model with Adam, and keeps the move when the true
-// error falls. A tenth of the data is held out: the output (in the starting
-// file's layout) is rewritten after every round that lowers the held-out
-// error too, two rounds in a row that raise it end the run, and at the end it
-// holds the numbers with the lowest held-out error. To resume a stopped run,
-// start again from the last file written, with the K printed at the start.
+// The data files have one position a line, "<FEN> [<result>] [score] [game=N]"
+// (as tarvo-datagen, tarvo-pgndata and tarvo-label write them); a position
+// given twice is kept once, from the first file and line. With --lambda L
+// below 1 the label is L times the result plus 1 - L times the curve of the
+// search score. K of the curve 1 / (1 + 10^(-K s / 400)) is fitted first with
+// the starting numbers (unless given); then every round measures how each
+// number moves each position's score, fits that linear model with Adam, and
+// keeps the move when the true error falls. Every tenth game is held out
+// (every tenth block of 64 lines in a file that names no games): the output
+// (in the starting file's layout) is rewritten after every round that lowers
+// the held-out error too, two rounds in a row that raise it end the run, and
+// at the end it holds the numbers with the lowest held-out error. To resume a
+// stopped run, start again from the last file written, with the K printed at
+// the start.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,8 +37,8 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: tarvo-tune --data FILE --params START.txt --out TUNED.txt [--k K] [--lambda L]\n"
-               "       [--rounds N] [--steps N] [--rate R] [--trust T] [--limit LINES] [--quiet]\n");
+               "usage: tarvo-tune --data FILE [--data FILE ...] --params START.txt --out TUNED.txt [--k K]\n"
+               "       [--lambda L] [--rounds N] [--steps N] [--rate R] [--trust T] [--limit POSITIONS] [--quiet]\n");
   return 2;
 }
 
@@ -51,7 +55,7 @@ bool ReadText(const char* fileName, std::string* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* data = nullptr;
+  std::vector<std::string> data;
   const char* params = nullptr;
   long long limit = 0;
   tuning::TuneOptions options;
@@ -60,7 +64,7 @@ int main(int argc, char** argv) {
     if (ArgIs(&args, "--quiet"))
       options.verbose = false;
     else if (ArgIs(&args, "--data"))
-      data = ArgText(&args);
+      data.push_back(ArgText(&args));
     else if (ArgIs(&args, "--params"))
       params = ArgText(&args);
     else if (ArgIs(&args, "--out"))
@@ -83,7 +87,7 @@ int main(int argc, char** argv) {
       UnknownArg(&args);
   }
   if (args.failed) return Usage();
-  if (data == nullptr || params == nullptr || options.outFile.empty()) return Usage();
+  if (data.empty() || params == nullptr || options.outFile.empty()) return Usage();
 
   if (!ReadText(params, &options.layout)) {
     std::fprintf(stderr, "cannot read %s\n", params);
@@ -104,13 +108,15 @@ int main(int argc, char** argv) {
   SetOutputMuted(true);
 
   tuning::DataSet train, holdout;
-  long long skipped = 0;
-  if (!tuning::LoadDataSet(data, &train, &holdout, limit, &skipped, &error)) {
+  tuning::LoadCounts counts;
+  if (!tuning::LoadDataSet(data, &train, &holdout, limit, &counts, &error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
-  std::printf("%zu training and %zu held-out positions, %lld lines skipped\n", train.positions.size(),
-              holdout.positions.size(), skipped);
+  std::printf("%zu training and %zu held-out positions (%lld and %lld games, %lld positions of no game), "
+              "%lld duplicates dropped, %lld lines skipped\n",
+              train.positions.size(), holdout.positions.size(), counts.trainGames, counts.holdoutGames,
+              counts.unnamed, counts.duplicates, counts.skipped);
   if (train.positions.empty() || holdout.positions.empty()) {
     std::fprintf(stderr, "not enough positions\n");
     return 1;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,8 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "base/output.h"
@@ -88,6 +91,119 @@ TEST(TuningData, LinesRoundTripAndOtherSpellingsAreRead) {
   EXPECT_FALSE(ParseDataLine((fen + " [0.7]").c_str(), &s));
   EXPECT_FALSE(ParseDataLine("8/8/8 w - - [1.0]", &s));  // too few FEN fields
   EXPECT_FALSE(ParseDataLine("# a comment", &s));
+  EXPECT_EQ(s.game, -1);
+
+  // The game's number, with or without a score; a sample writes back as read.
+  ASSERT_TRUE(ParseDataLine((fen + " [1.0] -12 game=4093\r\n").c_str(), &s));
+  EXPECT_EQ(s.score, -12);
+  EXPECT_EQ(s.game, 4093);
+  EXPECT_EQ(FormatDataLine(s), fen + " [1.0] -12 game=4093");
+  ASSERT_TRUE(ParseDataLine((fen + " [0.5] game=0").c_str(), &s));
+  EXPECT_FALSE(s.hasScore);
+  EXPECT_EQ(s.game, 0);
+  EXPECT_EQ(FormatDataLine(s), fen + " [0.5] game=0");
+  for (const char* bad : {" [1.0] 12 game=", " [1.0] 12 game=-3", " [1.0] game=7x", " [1.0] 12x", " [1.0] 1 2"})
+    EXPECT_FALSE(ParseDataLine((fen + bad).c_str(), &s)) << bad;
+}
+
+TEST(TuningData, PerGameSamplesAreFewDistinctInOrderAndEvenlySpread) {
+  EXPECT_EQ(SampleIndices(3, 5, 1, 0), (std::vector<size_t>{0, 1, 2}));
+  std::vector<int> chosen(70, 0);
+  int differing = 0;
+  const int games = 2000;
+  for (u64 game = 0; game < u64(games); ++game) {
+    const std::vector<size_t> picks = SampleIndices(70, 5, 9, game);
+    ASSERT_EQ(picks.size(), 5u);
+    EXPECT_TRUE(std::is_sorted(picks.begin(), picks.end()));
+    EXPECT_EQ(std::adjacent_find(picks.begin(), picks.end()), picks.end());  // distinct
+    EXPECT_EQ(picks, SampleIndices(70, 5, 9, game));                         // repeatable
+    differing += picks != SampleIndices(70, 5, 10, game);                    // the seed matters
+    for (size_t n : picks) ++chosen[n];
+  }
+  EXPECT_GT(differing, games * 9 / 10);
+  // Each index is chosen with probability 5/70: about 143 times, sd 11.5.
+  for (size_t n = 0; n < chosen.size(); ++n) {
+    EXPECT_GT(chosen[n], 95) << n;
+    EXPECT_LT(chosen[n], 190) << n;
+  }
+}
+
+TEST(TuningData, EachGameStaysOnOneSideAndAPositionIsReadOnce) {
+  // Two files of random games that reuse the same game numbers, every game
+  // starting from the initial position (so the first positions repeat across
+  // games and files), and a file without game numbers.
+  InitBoardTables();
+  TempDir dir;
+  struct Origin {
+    size_t file;
+    long long game;
+  };
+  std::unordered_map<u64, Origin> first;  // the line that gives each position first
+  long long written = 0;
+  std::vector<std::string> files;
+  for (size_t f = 0; f < 2; ++f) {
+    std::string text;
+    long long game = 0;
+    int ply = 0;
+    ForRandomGames({StartFen}, 40, 30, 77 + f, [&](Position* pos) {
+      if (ply == 30) ply = 0, ++game;
+      ++ply;
+      Sample s{FenOf(pos), 1.0, 5, true, game};
+      text += FormatDataLine(s) + "\n";
+      first.emplace(pos->key, Origin{f, game});
+      ++written;
+    });
+    files.push_back(dir.Path() + "/games" + std::to_string(f) + ".txt");
+    WriteFile(files.back(), text + "not a data line\n");
+  }
+  std::string old;
+  int unnamed = 0;
+  ForRandomGames({"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1"}, 64, 40, 5,
+                 [&](Position* pos) {
+                   if (first.emplace(pos->key, Origin{2, -1}).second) {
+                     old += FenOf(pos) + " [0.5] 7\n";
+                     ++unnamed;
+                   }
+                 });
+  ASSERT_GE(unnamed, 1280);
+  files.push_back(dir.Path() + "/old.txt");
+  WriteFile(files.back(), old);
+  written += unnamed;
+
+  DataSet train, holdout;
+  LoadCounts counts;
+  std::string error;
+  ASSERT_TRUE(LoadDataSet(files, &train, &holdout, 0, &counts, &error)) << error;
+  EXPECT_EQ(counts.skipped, 2);
+  EXPECT_EQ(counts.positions, (long long)first.size());
+  EXPECT_EQ(counts.duplicates, written - (long long)first.size());
+  EXPECT_GT(counts.duplicates, 80);  // at least the start position of every game but one
+  EXPECT_EQ(counts.unnamed, unnamed);
+  EXPECT_EQ(counts.trainGames + counts.holdoutGames, 80);
+  EXPECT_EQ(counts.holdoutGames, 8);
+
+  // A position is held out exactly when the game that gave it first is (the
+  // tenth of each file's numbers); the old file's positions go by blocks.
+  auto pos = std::make_unique<Position>();
+  long long heldUnnamed = 0;
+  std::unordered_set<u64> loaded;
+  for (const DataSet* set : {&train, &holdout})
+    for (const PackedPosition& p : set->positions) {
+      std::memcpy(pos.get(), p.bytes, PackedPositionSize);
+      EXPECT_TRUE(loaded.insert(pos->key).second);
+      const Origin& o = first.at(pos->key);
+      if (o.game >= 0)
+        EXPECT_EQ(set == &holdout, o.game % 10 == 9) << o.file << " " << o.game;
+      else
+        heldUnnamed += set == &holdout;
+    }
+  EXPECT_EQ(heldUnnamed, (unnamed / 640) * 64 + std::max(0, unnamed % 640 - 576));
+
+  // The limit counts positions kept.
+  DataSet few, fewHeld;
+  ASSERT_TRUE(LoadDataSet(files, &few, &fewHeld, 100, &counts, &error));
+  EXPECT_EQ(few.positions.size() + fewHeld.positions.size(), 100u);
+  EXPECT_FALSE(LoadDataSet({dir.Path() + "/missing.txt"}, &few, &fewHeld, 0, &counts, &error));
 }
 
 TEST(TuningData, PositionToFenReloadsToTheSamePosition) {
@@ -381,12 +497,11 @@ TEST_F(TuningEngine, SelfPlayKeepsOnlyQuietPositionsAndRepeatsItself) {
 
 TEST_F(TuningEngine, SampleFileParsesAndHoldsNoPositionInCheck) {
   DataSet train, holdout;
-  long long skipped = 0;
+  LoadCounts counts;
   std::string error;
-  ASSERT_TRUE(
-      LoadDataSet((SourceDir + "/tests/data/tune_sample.txt").c_str(), &train, &holdout, 0, &skipped, &error))
+  ASSERT_TRUE(LoadDataSet({SourceDir + "/tests/data/tune_sample.txt"}, &train, &holdout, 0, &counts, &error))
       << error;
-  EXPECT_EQ(skipped, 0);
+  EXPECT_EQ(counts.skipped, 0);
   EXPECT_GE(train.positions.size() + holdout.positions.size(), 2000u);
   EXPECT_NEAR(double(holdout.positions.size()) / double(train.positions.size() + holdout.positions.size()),
               0.1, 0.03);
@@ -412,10 +527,10 @@ TEST_F(TuningEngine, TuningRecoversMovedNumbersFromTheirOwnCurve) {
   const double k = 1.2;
   for (const double lambda : {1.0, 0.0}) {
     DataSet train, holdout;
-    long long skipped = 0;
+    LoadCounts counts;
     std::string error;
-    ASSERT_TRUE(LoadDataSet((SourceDir + "/tests/data/tune_sample.txt").c_str(), &train, &holdout, 2000,
-                            &skipped, &error));
+    ASSERT_TRUE(
+        LoadDataSet({SourceDir + "/tests/data/tune_sample.txt"}, &train, &holdout, 2000, &counts, &error));
     for (DataSet* set : {&train, &holdout}) {
       std::vector<float> scores;
       ApplyNumbers(engine, target.data());

@@ -1,5 +1,6 @@
 #include "tools/tuning/selfplay.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -166,6 +167,18 @@ bool PlayGame(EngineState* engine, Position* pos, const SelfPlayOptions& options
     Play(pos, move);
     ++game->plies;
   }
+}
+
+std::vector<size_t> SampleIndices(size_t count, int k, u64 seed, u64 game) {
+  std::vector<size_t> indices(count);
+  for (size_t n = 0; n < count; ++n) indices[n] = n;
+  if (k < 0 || count <= size_t(k)) return indices;
+  // A partial Fisher-Yates shuffle on a stream of its own (not the game's).
+  Rng rng{Mix(seed ^ 0x5A3B1E) ^ Mix(game + 0xC0FFEE)};
+  for (size_t n = 0; n < size_t(k); ++n) std::swap(indices[n], indices[n + size_t(rng.Below(int(count - n)))]);
+  indices.resize(size_t(k));
+  std::sort(indices.begin(), indices.end());
+  return indices;
 }
 
 std::vector<std::string> ReadOpenings(const char* fileName) {

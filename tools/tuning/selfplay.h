@@ -58,6 +58,12 @@ bool IsQuietPosition(EngineState* engine, Position* pos, i32* staticScore);
 bool PlayGame(EngineState* engine, Position* pos, const SelfPlayOptions& options, u64 index,
               GameRecord* game);
 
+// At most k of a game's `count` positions, chosen uniformly at random by the
+// seed and the game's number, as indices in increasing order (all of them when
+// count <= k): a few positions from many games vary more than a game's worth
+// of neighbours.
+std::vector<size_t> SampleIndices(size_t count, int k, u64 seed, u64 game);
+
 // Positions (FEN text before any "bm" or ";") of an EPD or FEN file.
 std::vector<std::string> ReadOpenings(const char* fileName);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <unordered_set>
 
 #include "search/state.h"
 #include "tools/tuning/tuning.h"
@@ -12,7 +13,8 @@ namespace tuning {
 
 namespace {
 
-constexpr int HoldoutBlock = 64;  // lines per block; every tenth block is held out
+// Lines per block of a file without game numbers; every tenth block is held out.
+constexpr int HoldoutBlock = 64;
 
 double Now() {
   using namespace std::chrono;
@@ -35,29 +37,45 @@ void AddPosition(DataSet* set, const Position* pos, double result, float searchS
   set->searchScores.push_back(searchScore);
 }
 
-bool LoadDataSet(const char* fileName, DataSet* train, DataSet* holdout, long long limit, long long* skipped,
-                 std::string* error) {
-  FILE* file = std::fopen(fileName, "r");
-  if (file == nullptr) {
-    *error = std::string("cannot read ") + fileName;
-    return false;
-  }
-  *skipped = 0;
+bool LoadDataSet(const std::vector<std::string>& fileNames, DataSet* train, DataSet* holdout, long long limit,
+                 LoadCounts* counts, std::string* error) {
+  *counts = LoadCounts{};
+  std::unordered_set<u64> seen;
   char line[512];
   Sample sample;
-  long long index = 0;
   Position* pos = Scratch();
-  while (std::fgets(line, sizeof line, file) != nullptr && (limit <= 0 || index < limit)) {
-    if (!ParseDataLine(line, &sample) || !LoadFen(pos, sample.fen.c_str())) {
-      ++*skipped;
-      continue;
+  for (size_t f = 0; f < fileNames.size(); ++f) {
+    FILE* file = std::fopen(fileNames[f].c_str(), "r");
+    if (file == nullptr) {
+      *error = "cannot read " + fileNames[f];
+      return false;
     }
-    pos->historyCount = 0;
-    AddPosition((index / HoldoutBlock) % 10 == 9 ? holdout : train, pos, sample.result,
-                sample.hasScore ? float(sample.score) : NAN);
-    ++index;
+    long long unnamed = 0;  // lines of this file without a game
+    std::unordered_set<long long> games;  // numbers are the file's own
+    while (std::fgets(line, sizeof line, file) != nullptr && (limit <= 0 || counts->positions < limit)) {
+      if (!ParseDataLine(line, &sample) || !LoadFen(pos, sample.fen.c_str())) {
+        ++counts->skipped;
+        continue;
+      }
+      if (!seen.insert(pos->key).second) {
+        ++counts->duplicates;
+        continue;
+      }
+      bool held;
+      if (sample.game >= 0) {
+        held = sample.game % 10 == 9;
+        if (games.insert(sample.game).second) ++(held ? counts->holdoutGames : counts->trainGames);
+      } else {
+        held = (unnamed / HoldoutBlock) % 10 == 9;
+        ++unnamed;
+        ++counts->unnamed;
+      }
+      pos->historyCount = 0;
+      AddPosition(held ? holdout : train, pos, sample.result, sample.hasScore ? float(sample.score) : NAN);
+      ++counts->positions;
+    }
+    std::fclose(file);
   }
-  std::fclose(file);
   return true;
 }
 

@@ -29,12 +29,23 @@ struct DataSet {
   std::vector<float> searchScores;  // White's view, NaN where the line has none
 };
 
-// Reads a data file; every tenth block of 64 lines goes to `holdout` (games
-// are written position after position, so a block keeps most of a game on one
-// side). Lines that do not parse or hold a refused FEN are counted in *skipped.
-// At most `limit` lines are read when limit > 0.
-bool LoadDataSet(const char* fileName, DataSet* train, DataSet* holdout, long long limit, long long* skipped,
-                 std::string* error);
+// What LoadDataSet read.
+struct LoadCounts {
+  long long positions = 0;   // kept, both sides together
+  long long skipped = 0;     // lines that do not parse or hold a refused FEN
+  long long duplicates = 0;  // positions an earlier line (of any file) already gave
+  long long trainGames = 0, holdoutGames = 0;
+  long long unnamed = 0;  // positions of lines that name no game
+};
+
+// Reads data files in order. A line's game (its number together with its
+// file, so that files may reuse numbers) decides its side: every tenth game is
+// held out, so no held-out game has a position in the training set. Lines
+// that name no game (older files) go by blocks of 64 lines instead, every
+// tenth block held out. A position (by its key) is kept once, from the first
+// line that gives it. At most `limit` positions are kept when limit > 0.
+bool LoadDataSet(const std::vector<std::string>& fileNames, DataSet* train, DataSet* holdout, long long limit,
+                 LoadCounts* counts, std::string* error);
 void AddPosition(DataSet* set, const Position* pos, double result, float searchScore = NAN);
 
 // Static scores of every position (White's view) under the engine's current weights.

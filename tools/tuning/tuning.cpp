@@ -73,19 +73,43 @@ bool ParseDataLine(const char* line, Sample* sample) {
   while (IsBlank(*p)) ++p;
   sample->hasScore = false;
   sample->score = 0;
-  if (*p != '\0' && *p != '\n' && *p != '\r') {
+  sample->game = -1;
+  auto atEnd = [](const char* c) { return *c == '\0' || *c == '\n' || *c == '\r'; };
+  if (!atEnd(p) && std::strncmp(p, "game=", 5) != 0) {
     char* end = nullptr;
     const long v = std::strtol(p, &end, 10);
-    if (end == p) return false;
+    if (end == p || !(IsBlank(*end) || atEnd(end))) return false;
     sample->score = int(v);
     sample->hasScore = true;
+    p = end;
+    while (IsBlank(*p)) ++p;
   }
-  return true;
+  if (std::strncmp(p, "game=", 5) == 0) {
+    p += 5;
+    if (*p < '0' || *p > '9') return false;
+    char* end = nullptr;
+    const long long n = std::strtoll(p, &end, 10);
+    if (n < 0 || !(IsBlank(*end) || atEnd(end))) return false;
+    sample->game = n;
+    p = end;
+    while (IsBlank(*p)) ++p;
+  }
+  return atEnd(p);
 }
 
 std::string FormatDataLine(const char* fen, double result, int score) {
   char line[160];
   std::snprintf(line, sizeof line, "%s [%.1f] %d", fen, result, score);
+  return line;
+}
+
+std::string FormatDataLine(const Sample& sample) {
+  char line[200];
+  int n = std::snprintf(line, sizeof line, "%s [%.1f]", sample.fen.c_str(), sample.result);
+  if (sample.hasScore && n > 0 && n < int(sizeof line))
+    n += std::snprintf(line + n, sizeof line - size_t(n), " %d", sample.score);
+  if (sample.game >= 0 && n > 0 && n < int(sizeof line))
+    std::snprintf(line + n, sizeof line - size_t(n), " game=%lld", sample.game);
   return line;
 }
 

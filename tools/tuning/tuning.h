@@ -17,9 +17,11 @@ namespace tuning {
 
 // ---------------------------------------------------------------------------
 // Training data: one position a line,
-//   <FEN, six fields> [<result>] <score>
-// result from White's view as 1.0, 0.5 or 0.0; score the search score in
-// centipawns from White's view (optional when reading). "1-0", "0-1" and
+//   <FEN, six fields> [<result>] [<score>] [game=<N>]
+// result from White's view as 1.0, 0.5 or 0.0; score a search score in
+// centipawns from White's view; N the number of the game the position comes
+// from, unique within its file (the tuner keeps a game's positions on one side
+// of its held-out split). Score and game are optional. "1-0", "0-1" and
 // "1/2-1/2" are accepted for the result too.
 
 struct Sample {
@@ -27,11 +29,14 @@ struct Sample {
   double result;
   int score;
   bool hasScore;
+  long long game = -1;  // -1: the line names no game
 };
 
 // False for a line that does not follow the format (blank and '#' lines included).
 bool ParseDataLine(const char* line, Sample* sample);
 std::string FormatDataLine(const char* fen, double result, int score);
+// The line of a sample: its score and game only where it has them.
+std::string FormatDataLine(const Sample& sample);
 
 // The FEN of a position (half-move clock from `fifty`, move number given).
 std::string PositionToFen(const Position* pos, int moveNumber);
