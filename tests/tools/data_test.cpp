@@ -2,6 +2,7 @@
 // UCI engine's scores put on data lines.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "base/output.h"
 #include "tests/support.h"
+#include "tools/data/label.h"
 #include "tools/data/pgn.h"
 #include "tools/match/rules.h"
 #include "tools/tuning/selfplay.h"
@@ -157,6 +159,70 @@ TEST_F(PgnSamples, RandomGamesGiveQuietPositionsOfTheirOwnGameWithItsResult) {
   faulty.moves[10] = "Ke5";
   EXPECT_FALSE(data::GameSamples(engine, faulty, 0, options, &samples, &why));
   EXPECT_EQ(why.compare(0, 8, "move 11 "), 0) << why;
+}
+
+// ---------------------------------------------------------------------------
+// The labeller
+
+data::LabelOptions FakeScorer(const std::string& mode, const std::string& more = "") {
+  data::LabelOptions options;
+  options.command = "sh " TARVO_SOURCE_DIR "/tests/tools/fake_scorer.sh " + mode + (more.empty() ? "" : " " + more);
+  options.nodes = 100;
+  options.timeoutMs = 2000;
+  return options;
+}
+
+// Labels the text and returns the lines written.
+std::vector<std::string> Label(const data::LabelOptions& options, const std::string& text, data::LabelCounts* counts) {
+  TempDir dir;
+  WriteFile(dir.Path() + "/in.txt", text);
+  FILE* in = std::fopen((dir.Path() + "/in.txt").c_str(), "r");
+  FILE* out = std::fopen((dir.Path() + "/out.txt").c_str(), "w");
+  data::Labeller labeller;
+  std::atomic<long long> done{0};
+  EXPECT_TRUE(data::StartLabeller(&labeller, options));
+  EXPECT_TRUE(data::LabelLines(&labeller, in, out, 1000, counts, &done));
+  data::StopLabeller(&labeller);
+  std::fclose(in);
+  std::fclose(out);
+  std::vector<std::string> lines;
+  std::istringstream written(ReadFile(dir.Path() + "/out.txt"));
+  for (std::string line; std::getline(written, line);) lines.push_back(line);
+  EXPECT_EQ(done, (long long)lines.size());
+  return lines;
+}
+
+const std::string White = "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1", Black = "4k3/8/8/8/8/8/4P3/4K3 b - - 0 1";
+
+TEST(Labeller, ScoresAreWhitesViewAndEachGameStartsAfresh) {
+  data::LabelCounts counts;
+  const std::vector<std::string> lines =
+      Label(FakeScorer("score"),
+            White + " [1.0] 55 game=4\n" + Black + " [1.0] 55 game=4\n# kept\n" + White + " [0.5] game=9\n" +
+                Black + " [0.0]\n" + Black + " [0.0]\n",
+            &counts);
+  // The fake's score is ten times the new games it was told of, plus 7.
+  EXPECT_EQ(lines, (std::vector<std::string>{White + " [1.0] 17 game=4", Black + " [1.0] -17 game=4", "# kept",
+                                             White + " [0.5] 27 game=9", Black + " [0.0] -37", Black + " [0.0] -47"}));
+  EXPECT_EQ(counts.scored, 5);
+  EXPECT_EQ(counts.copied, 1);
+}
+
+TEST(Labeller, MatesAndSilentEnginesLeaveTheLineWithoutAScore) {
+  data::LabelCounts counts;
+  EXPECT_EQ(Label(FakeScorer("mate"), White + " [0.0] 300 game=1\n", &counts),
+            std::vector<std::string>{White + " [0.0] game=1"});
+  EXPECT_EQ(counts.mates, 1);
+
+  // The first engine hangs: its line has no score, and the next engine answers.
+  TempDir dir;
+  data::LabelOptions options = FakeScorer("hang", dir.Path() + "/hung");
+  options.timeoutMs = 300;
+  counts = {};
+  EXPECT_EQ(Label(options, White + " [1.0] 1 game=1\n" + Black + " [1.0] 1 game=1\n", &counts),
+            (std::vector<std::string>{White + " [1.0] game=1", Black + " [1.0] -5 game=1"}));
+  EXPECT_EQ(counts.failed, 1);
+  EXPECT_EQ(counts.scored, 1);
 }
 
 }  // namespace
