@@ -1,23 +1,24 @@
 // tarvo-tune: fits the 125 numbers of a parameter file to labelled positions.
 //
 //   tarvo-tune --data FILE [--data FILE ...] --params START.txt --out TUNED.txt [--k K]
-//              [--lambda L] [--rounds N] [--steps N] [--rate R] [--trust T] [--limit POSITIONS]
-//              [--quiet]
+//              [--lambda L] [--score-k K] [--rounds N] [--steps N] [--rate R] [--trust T]
+//              [--limit POSITIONS] [--quiet]
 //
 // The data files have one position a line, "<FEN> [<result>] [score] [game=N]"
 // (as tarvo-datagen, tarvo-pgndata and tarvo-label write them); a position
 // given twice is kept once, from the first file and line. With --lambda L
 // below 1 the label is L times the result plus 1 - L times the curve of the
-// search score. K of the curve 1 / (1 + 10^(-K s / 400)) is fitted first with
-// the starting numbers (unless given); then every round measures how each
-// number moves each position's score, fits that linear model with Adam, and
-// keeps the move when the true error falls. Every tenth game is held out
-// (every tenth block of 64 lines in a file that names no games): the output
-// (in the starting file's layout) is rewritten after every round that lowers
-// the held-out error too, two rounds in a row that raise it end the run, and
-// at the end it holds the numbers with the lowest held-out error. To resume a
-// stopped run, start again from the last file written, with the K printed at
-// the start.
+// search score, on the evaluation's curve, or with --score-k on one of its
+// own (0: fitted to the training set). K of the curve
+// 1 / (1 + 10^(-K s / 400)) is fitted first with the starting numbers (unless
+// given); then every round measures how each number moves each position's
+// score, fits that linear model with Adam, and keeps the move when the true
+// error falls. Every tenth game is held out (every tenth block of 64 lines in
+// a file that names no games): the output (in the starting file's layout) is
+// rewritten after every round that lowers the held-out error too, two rounds
+// in a row that raise it end the run, and at the end it holds the numbers with
+// the lowest held-out error. To resume a stopped run, start again from the
+// last file written, with the K printed at the start.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,7 +39,8 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: tarvo-tune --data FILE [--data FILE ...] --params START.txt --out TUNED.txt [--k K]\n"
-               "       [--lambda L] [--rounds N] [--steps N] [--rate R] [--trust T] [--limit POSITIONS] [--quiet]\n");
+               "       [--lambda L] [--score-k K] [--rounds N] [--steps N] [--rate R] [--trust T] [--limit POSITIONS]\n"
+               "       [--quiet]\n");
   return 2;
 }
 
@@ -73,6 +75,8 @@ int main(int argc, char** argv) {
       options.k = ArgReal(&args, 0.0, 100.0);
     else if (ArgIs(&args, "--lambda"))
       options.lambda = ArgReal(&args, 0.0, 1.0);
+    else if (ArgIs(&args, "--score-k"))
+      options.scoreK = ArgReal(&args, 0.0, 100.0);
     else if (ArgIs(&args, "--rounds"))
       options.rounds = i32(ArgInt(&args, 0, 1000000));
     else if (ArgIs(&args, "--steps"))

@@ -518,14 +518,19 @@ TEST_F(TuningEngine, TuningRecoversMovedNumbersFromTheirOwnCurve) {
   // starting ones in a few places; tuning from the start must lower the error
   // and move those numbers towards the labels' values. The labels come once as
   // the results, once as the search scores with misleading results beside them
-  // (all of the label taken from the score).
+  // (all of the label taken from the score), and once as search scores on
+  // twice the scale, whose own K the tuner must fit to the results.
   std::vector<double> target = ShippedNumbers();
   const int moved[] = {123, 83, 12};  // ATTACKED_PIECE_BONUS, OP_ROOK_ON_7TH, EG_PASSED_PAWN
   target[123] = 30;
   target[83] = 25;
   target[12] = 1.5;
   const double k = 1.2;
-  for (const double lambda : {1.0, 0.0}) {
+  struct Case {
+    double lambda, scale, scoreK;
+  };
+  for (const Case c : {Case{1.0, 1, -1}, Case{0.0, 1, -1}, Case{0.0, 2, 0}}) {
+    const double lambda = c.lambda;
     DataSet train, holdout;
     LoadCounts counts;
     std::string error;
@@ -536,8 +541,9 @@ TEST_F(TuningEngine, TuningRecoversMovedNumbersFromTheirOwnCurve) {
       ApplyNumbers(engine, target.data());
       ScorePass(engine, *set, &scores);
       for (size_t n = 0; n < scores.size(); ++n) {
-        set->results[n] = float(lambda == 1 ? Expected(scores[n], k) : 1 - Expected(scores[n], k));
-        set->searchScores[n] = scores[n];
+        const bool misleading = lambda == 0 && c.scale == 1;
+        set->results[n] = float(misleading ? 1 - Expected(scores[n], k) : Expected(scores[n], k));
+        set->searchScores[n] = float(c.scale * scores[n]);
       }
     }
 
@@ -547,6 +553,7 @@ TEST_F(TuningEngine, TuningRecoversMovedNumbersFromTheirOwnCurve) {
     options.adamSteps = 150;
     options.k = k;
     options.lambda = lambda;
+    options.scoreK = c.scoreK;
     options.verbose = false;
     options.layout = ReadFile(SourceDir + "/Parameters.txt");
     options.log = std::tmpfile();
@@ -554,13 +561,13 @@ TEST_F(TuningEngine, TuningRecoversMovedNumbersFromTheirOwnCurve) {
     const bool tuned = Tune(engine, train, holdout, numbers.data(), options, &report);
     std::fclose(options.log);
     ASSERT_TRUE(tuned);
-    EXPECT_LT(report.finalError, report.startError * 0.7) << lambda;
-    EXPECT_LT(report.finalHoldout, report.startHoldout) << lambda;
+    EXPECT_LT(report.finalError, report.startError * 0.7) << lambda << " " << c.scale;
+    EXPECT_LT(report.finalHoldout, report.startHoldout) << lambda << " " << c.scale;
     const std::vector<double> start = ShippedNumbers();
     for (int j : moved)
       EXPECT_LT(std::abs(numbers[size_t(j)] - target[size_t(j)]),
                 std::abs(start[size_t(j)] - target[size_t(j)]))
-          << Ranges[j].name << " " << lambda;
+          << Ranges[j].name << " " << lambda << " " << c.scale;
   }
 }
 

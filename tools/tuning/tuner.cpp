@@ -280,17 +280,27 @@ bool Tune(EngineState* engine, const DataSet& train, const DataSet& holdout, dou
   report->k = run.k;
   std::fprintf(options.log, "K %.4f\n", run.k);
   if (options.lambda < 1) {
-    // Blended labels, on the curve K gives the results.
+    double scoreK = options.scoreK < 0 ? run.k : options.scoreK;
+    if (scoreK == 0) {
+      std::vector<float> searched, results;
+      for (size_t n = 0; n < train.positions.size(); ++n)
+        if (!std::isnan(train.searchScores[n])) {
+          searched.push_back(train.searchScores[n]);
+          results.push_back(train.results[n]);
+        }
+      scoreK = searched.empty() ? run.k : FitK(searched, results);
+    }
+    // Blended labels: the result and the search score's curve.
     auto blend = [&](const DataSet& set, std::vector<float>* labels) {
       for (size_t n = 0; n < labels->size(); ++n)
         if (!std::isnan(set.searchScores[n]))
           (*labels)[n] = float(options.lambda * set.results[n] +
-                               (1 - options.lambda) * Expected(set.searchScores[n], run.k));
+                               (1 - options.lambda) * Expected(set.searchScores[n], scoreK));
     };
     blend(train, &run.trainLabels);
     blend(holdout, &run.holdoutLabels);
-    std::fprintf(options.log, "labels: %.2f of the result, %.2f of the search score's curve\n",
-                 options.lambda, 1 - options.lambda);
+    std::fprintf(options.log, "labels: %.2f of the result, %.2f of the search score's curve (K %.4f)\n",
+                 options.lambda, 1 - options.lambda, scoreK);
   }
   double current = TrainPass(&run, numbers, &scores, "start");
   run.lastError = current;

@@ -60,6 +60,10 @@ struct TuneOptions {
   // Share of the game result in the label; the rest is the curve of the
   // search score (where the data have one), which is less noisy than a result.
   double lambda = 1.0;
+  // K of the search score's curve in the blend: negative, the evaluation's K;
+  // 0, fitted to the scores and results of the training set (another
+  // engine's centipawns need not be on the evaluation's scale).
+  double scoreK = -1;
   std::string outFile;  // written after every round that improves both errors
   std::string layout;   // the starting file's text, whose layout the output keeps
   bool verbose = true;  // a line for every pass of the Jacobian
