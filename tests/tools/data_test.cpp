@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -223,6 +225,28 @@ TEST(Labeller, MatesAndSilentEnginesLeaveTheLineWithoutAScore) {
             (std::vector<std::string>{White + " [1.0] game=1", Black + " [1.0] -5 game=1"}));
   EXPECT_EQ(counts.failed, 1);
   EXPECT_EQ(counts.scored, 1);
+}
+
+TEST(Labeller, TheToolResumesAStoppedRunAndJoinsThePartsInOrder) {
+  // Two stretches of three lines; the first worker of a stopped run wrote one
+  // line and a piece of the next.
+  TempDir dir;
+  std::string in;
+  for (int game : {1, 1, 2, 2, 3, 3}) in += White + " [0.5] 0 game=" + std::to_string(game) + "\n";
+  WriteFile(dir.Path() + "/in.txt", in);
+  WriteFile(dir.Path() + "/out.txt.part0", White + " [0.5] 999 game=1\n" + White + " [0.5] 99");
+  const std::string tool = std::filesystem::path(TARVO_ENGINE_PATH).parent_path().string() + "/tarvo-label";
+  const std::string command = "'" + tool + "' --in '" + dir.Path() + "/in.txt' --out '" + dir.Path() +
+                              "/out.txt' --engine 'sh " TARVO_SOURCE_DIR "/tests/tools/fake_scorer.sh score' "
+                              "--nodes 1 --workers 2 --resume > /dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  // Each engine counts its own new games: 17 for its first, 27 for its second.
+  const std::string g1 = White + " [0.5] ", g2 = " game=";
+  EXPECT_EQ(ReadFile(dir.Path() + "/out.txt"),
+            g1 + "999" + g2 + "1\n" + g1 + "17" + g2 + "1\n" + g1 + "27" + g2 + "2\n" + g1 + "17" + g2 + "2\n" +
+                g1 + "27" + g2 + "3\n" + g1 + "27" + g2 + "3\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/out.txt.part0"));
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/out.txt.part1"));
 }
 
 }  // namespace
