@@ -14,6 +14,8 @@
 // OUT.part<w>, line by line; --resume keeps the whole lines of the parts a
 // stopped run left (same input and W) and goes on after them. The parts are
 // joined into OUT at the end.
+#include "tools/data/label.h"
+
 #include <unistd.h>
 
 #include <atomic>
@@ -26,14 +28,14 @@
 #include <vector>
 
 #include "tools/common/args.h"
-#include "tools/data/label.h"
 
 namespace {
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: tarvo-label --in FILE --out FILE --engine COMMAND [--option NAME=VALUE ...]\n"
-               "       [--nodes N] [--depth D] [--workers W] [--timeout MS] [--resume] [--progress SECONDS]\n");
+  std::fprintf(
+      stderr,
+      "usage: tarvo-label --in FILE --out FILE --engine COMMAND [--option NAME=VALUE ...]\n"
+      "       [--nodes N] [--depth D] [--workers W] [--timeout MS] [--resume] [--progress SECONDS]\n");
   return BadArgumentsStatus;
 }
 
@@ -179,12 +181,14 @@ int main(int argc, char** argv) {
     counts.copied += s.counts.copied;
     ok &= s.ok;
   }
-  std::printf("%lld scored, %lld mates and %lld failed searches (written without a score), %lld other lines "
-              "copied\n",
-              counts.scored, counts.mates, counts.failed, counts.copied);
+  std::printf(
+      "%lld scored, %lld mates and %lld failed searches (written without a score), %lld other lines "
+      "copied\n",
+      counts.scored, counts.mates, counts.failed, counts.copied);
   if (!ok) {
-    std::fprintf(stderr, "a worker stopped: the engine could not be started, or a part could not be written; "
-                         "--resume goes on from the parts\n");
+    std::fprintf(stderr,
+                 "a worker stopped: the engine could not be started, or a part could not be written; "
+                 "--resume goes on from the parts\n");
     return 1;
   }
   FILE* output = std::fopen(out.c_str(), "w");

@@ -98,6 +98,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("%lld games, %lld positions written; next game number %lld\n", converted, positions, number);
-  for (const auto& [reason, count] : leftOut) std::printf("left out: %lld games, %s\n", count, reason.c_str());
+  for (const auto& [reason, count] : leftOut)
+    std::printf("left out: %lld games, %s\n", count, reason.c_str());
   return 0;
 }

@@ -39,7 +39,8 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: tarvo-tune --data FILE [--data FILE ...] --params START.txt --out TUNED.txt [--k K]\n"
-               "       [--lambda L] [--score-k K] [--rounds N] [--steps N] [--rate R] [--trust T] [--limit POSITIONS]\n"
+               "       [--lambda L] [--score-k K] [--rounds N] [--steps N] [--rate R] [--trust T] [--limit "
+               "POSITIONS]\n"
                "       [--quiet]\n");
   return 2;
 }
@@ -117,10 +118,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
-  std::printf("%zu training and %zu held-out positions (%lld and %lld games, %lld positions of no game), "
-              "%lld duplicates dropped, %lld lines skipped\n",
-              train.positions.size(), holdout.positions.size(), counts.trainGames, counts.holdoutGames,
-              counts.unnamed, counts.duplicates, counts.skipped);
+  std::printf(
+      "%zu training and %zu held-out positions (%lld and %lld games, %lld positions of no game), "
+      "%lld duplicates dropped, %lld lines skipped\n",
+      train.positions.size(), holdout.positions.size(), counts.trainGames, counts.holdoutGames,
+      counts.unnamed, counts.duplicates, counts.skipped);
   if (train.positions.empty() || holdout.positions.empty()) {
     std::fprintf(stderr, "not enough positions\n");
     return 1;

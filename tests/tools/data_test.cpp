@@ -85,7 +85,8 @@ TEST_F(PgnSamples, RandomGamesGiveQuietPositionsOfTheirOwnGameWithItsResult) {
   auto finish = [&]() {
     if (game < 0) return;
     pgn += "[Result \"" + std::string(results[game % 3]) + "\"]\n";
-    if (game % 4 == 1) pgn += "[FEN \"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1\"]\n";
+    if (game % 4 == 1)
+      pgn += "[FEN \"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1\"]\n";
     pgn += "\n" + moves + results[game % 3] + "\n\n";
   };
   auto pick = [&](const MoveList& legal, Random* random) {
@@ -93,8 +94,8 @@ TEST_F(PgnSamples, RandomGamesGiveQuietPositionsOfTheirOwnGameWithItsResult) {
     moves += match::MoveToSan(current, m) + " ";
     return m;
   };
-  const std::vector<std::string> starts = {StartFen,
-                                           "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1"};
+  const std::vector<std::string> starts = {
+      StartFen, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1"};
   ForRandomGames(
       {starts[0], starts[1], starts[0], starts[0]}, 24, 60, 11,
       [&](Position* pos) {
@@ -168,14 +169,16 @@ TEST_F(PgnSamples, RandomGamesGiveQuietPositionsOfTheirOwnGameWithItsResult) {
 
 data::LabelOptions FakeScorer(const std::string& mode, const std::string& more = "") {
   data::LabelOptions options;
-  options.command = "sh " TARVO_SOURCE_DIR "/tests/tools/fake_scorer.sh " + mode + (more.empty() ? "" : " " + more);
+  options.command =
+      "sh " TARVO_SOURCE_DIR "/tests/tools/fake_scorer.sh " + mode + (more.empty() ? "" : " " + more);
   options.nodes = 100;
   options.timeoutMs = 2000;
   return options;
 }
 
 // Labels the text and returns the lines written.
-std::vector<std::string> Label(const data::LabelOptions& options, const std::string& text, data::LabelCounts* counts) {
+std::vector<std::string> Label(const data::LabelOptions& options, const std::string& text,
+                               data::LabelCounts* counts) {
   TempDir dir;
   WriteFile(dir.Path() + "/in.txt", text);
   FILE* in = std::fopen((dir.Path() + "/in.txt").c_str(), "r");
@@ -204,8 +207,9 @@ TEST(Labeller, ScoresAreWhitesViewAndEachGameStartsAfresh) {
                 Black + " [0.0]\n" + Black + " [0.0]\n",
             &counts);
   // The fake's score is ten times the new games it was told of, plus 7.
-  EXPECT_EQ(lines, (std::vector<std::string>{White + " [1.0] 17 game=4", Black + " [1.0] -17 game=4", "# kept",
-                                             White + " [0.5] 27 game=9", Black + " [0.0] -37", Black + " [0.0] -47"}));
+  EXPECT_EQ(lines, (std::vector<std::string>{White + " [1.0] 17 game=4", Black + " [1.0] -17 game=4",
+                                             "# kept", White + " [0.5] 27 game=9", Black + " [0.0] -37",
+                                             Black + " [0.0] -47"}));
   EXPECT_EQ(counts.scored, 5);
   EXPECT_EQ(counts.copied, 1);
 }
@@ -237,14 +241,15 @@ TEST(Labeller, TheToolResumesAStoppedRunAndJoinsThePartsInOrder) {
   WriteFile(dir.Path() + "/out.txt.part0", White + " [0.5] 999 game=1\n" + White + " [0.5] 99");
   const std::string tool = std::filesystem::path(TARVO_ENGINE_PATH).parent_path().string() + "/tarvo-label";
   const std::string command = "'" + tool + "' --in '" + dir.Path() + "/in.txt' --out '" + dir.Path() +
-                              "/out.txt' --engine 'sh " TARVO_SOURCE_DIR "/tests/tools/fake_scorer.sh score' "
+                              "/out.txt' --engine 'sh " TARVO_SOURCE_DIR
+                              "/tests/tools/fake_scorer.sh score' "
                               "--nodes 1 --workers 2 --resume > /dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0);
   // Each engine counts its own new games: 17 for its first, 27 for its second.
   const std::string g1 = White + " [0.5] ", g2 = " game=";
-  EXPECT_EQ(ReadFile(dir.Path() + "/out.txt"),
-            g1 + "999" + g2 + "1\n" + g1 + "17" + g2 + "1\n" + g1 + "27" + g2 + "2\n" + g1 + "17" + g2 + "2\n" +
-                g1 + "27" + g2 + "3\n" + g1 + "27" + g2 + "3\n");
+  EXPECT_EQ(ReadFile(dir.Path() + "/out.txt"), g1 + "999" + g2 + "1\n" + g1 + "17" + g2 + "1\n" + g1 + "27" +
+                                                   g2 + "2\n" + g1 + "17" + g2 + "2\n" + g1 + "27" + g2 +
+                                                   "3\n" + g1 + "27" + g2 + "3\n");
   EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/out.txt.part0"));
   EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/out.txt.part1"));
 }

@@ -102,7 +102,8 @@ TEST(TuningData, LinesRoundTripAndOtherSpellingsAreRead) {
   EXPECT_FALSE(s.hasScore);
   EXPECT_EQ(s.game, 0);
   EXPECT_EQ(FormatDataLine(s), fen + " [0.5] game=0");
-  for (const char* bad : {" [1.0] 12 game=", " [1.0] 12 game=-3", " [1.0] game=7x", " [1.0] 12x", " [1.0] 1 2"})
+  for (const char* bad :
+       {" [1.0] 12 game=", " [1.0] 12 game=-3", " [1.0] game=7x", " [1.0] 12x", " [1.0] 1 2"})
     EXPECT_FALSE(ParseDataLine((fen + bad).c_str(), &s)) << bad;
 }
 

@@ -33,7 +33,8 @@ bool StartLabeller(Labeller* labeller, const LabelOptions& options) {
   e->name = "labeller";
   e->command = options.command;
   std::vector<std::string> setup;
-  for (const auto& [name, value] : options.options) setup.push_back("setoption name " + name + " value " + value);
+  for (const auto& [name, value] : options.options)
+    setup.push_back("setoption name " + name + " value " + value);
   return match::StartEngine(e) && match::Handshake(e, setup, StartTimeoutMs);
 }
 

@@ -16,7 +16,7 @@ namespace data {
 struct LabelOptions {
   std::string command;                                       // the engine, split at blanks
   std::vector<std::pair<std::string, std::string>> options;  // "setoption" name and value
-  long long nodes = 0;  // per position; at least one of nodes and depth
+  long long nodes = 0;                                       // per position; at least one of nodes and depth
   int depth = 0;
   int timeoutMs = 60000;  // a search that takes longer counts as failed
 };

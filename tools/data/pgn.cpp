@@ -83,7 +83,8 @@ bool ReadPgnGame(FILE* in, PgnGame* game) {
       while (end < line.size() && std::strchr("{}();. \t\r\n", line[end]) == nullptr) ++end;
       std::string token = line.substr(i, end - i);
       while (end < line.size() && line[end] == '.') ++end;  // "12." and "12..." are numbers
-      const bool number = end > i + token.size() && token.find_first_not_of("0123456789") == std::string::npos;
+      const bool number =
+          end > i + token.size() && token.find_first_not_of("0123456789") == std::string::npos;
       i = end - 1;
       started = true;
       if (IsResult(token)) {

@@ -175,7 +175,8 @@ std::vector<size_t> SampleIndices(size_t count, int k, u64 seed, u64 game) {
   if (k < 0 || count <= size_t(k)) return indices;
   // A partial Fisher-Yates shuffle on a stream of its own (not the game's).
   Rng rng{Mix(seed ^ 0x5A3B1E) ^ Mix(game + 0xC0FFEE)};
-  for (size_t n = 0; n < size_t(k); ++n) std::swap(indices[n], indices[n + size_t(rng.Below(int(count - n)))]);
+  for (size_t n = 0; n < size_t(k); ++n)
+    std::swap(indices[n], indices[n + size_t(rng.Below(int(count - n)))]);
   indices.resize(size_t(k));
   std::sort(indices.begin(), indices.end());
   return indices;

@@ -50,7 +50,7 @@ bool LoadDataSet(const std::vector<std::string>& fileNames, DataSet* train, Data
       *error = "cannot read " + fileNames[f];
       return false;
     }
-    long long unnamed = 0;  // lines of this file without a game
+    long long unnamed = 0;                // lines of this file without a game
     std::unordered_set<long long> games;  // numbers are the file's own
     while (std::fgets(line, sizeof line, file) != nullptr && (limit <= 0 || counts->positions < limit)) {
       if (!ParseDataLine(line, &sample) || !LoadFen(pos, sample.fen.c_str())) {
