@@ -22,16 +22,18 @@ void KingSafety(EvalContext* ctx, int colour) {
   if ((pos->castling & (CastleWhiteQueen << colour)) && shelter[0] > best) best = shelter[0];
 
   // The attack weights blended by the shelter: all _GS at MAX_SHELTER_VALUE,
-  // all _BS at 0. The numerator is taken as an unsigned 32-bit number, so a
-  // shelter outside 0..MAX_SHELTER_VALUE that drives it below zero turns it
-  // into a huge danger rather than a bonus. The parameter loader keeps the
-  // three divisor weights at 1 or more; hand-made weight sets are held to
-  // that here too.
+  // all _BS at 0. A shelter outside that range (storm pawns can push it
+  // below zero, a tuned maximum can sit below what the pawns give) blends as
+  // the nearest end: letting the blend run past an end would turn a thin
+  // cover into a bonus or a full one into a disaster. The parameter loader
+  // keeps the three divisor weights at 1 or more; hand-made weight sets are
+  // held to that here too.
   const i32 maxShelter = w->MAX_SHELTER_VALUE > 1 ? w->MAX_SHELTER_VALUE : 1;
   const i32 minShelter = w->MIN_SHELTER_VALUE > 1 ? w->MIN_SHELTER_VALUE : 1;
-  const u32 numerator =
-      u32(ctx->goodShelterSum[attacker]) * u32(s0) + u32(ctx->badShelterSum[attacker]) * u32(maxShelter - s0);
-  const i64 blended = numerator / u32(maxShelter);
+  const i64 cover = s0 < 0 ? 0 : s0 > maxShelter ? maxShelter : s0;
+  const i64 blended =
+      (i64(ctx->goodShelterSum[attacker]) * cover + i64(ctx->badShelterSum[attacker]) * (maxShelter - cover)) /
+      maxShelter;
 
   // The table ends at 15 attackers. Promotions make more pieces possible
   // than the table foresees, and a set-up position may hold still more, so
@@ -39,16 +41,20 @@ void KingSafety(EvalContext* ctx, int colour) {
   const int count = ctx->attackers[attacker] < 15 ? ctx->attackers[attacker] : 15;
   i32 divisor = s0 / 16 + w->SAFETY_RATIO;
   if (divisor < 1) divisor = 1;
-  // Kept in 64 bits: a wrapped numerator makes the danger exceed 32 bits.
+  // Kept in 64 bits: large weights make the danger exceed 32 bits.
   const i64 danger = w->PIECE_ATT_WEIGHT[count] * blended / divisor;
 
-  const i64 safety = (best + s0) / 2 - danger;
+  // The verdict is stored in 16 bits: an overwhelming attack saturates there
+  // rather than wrapping round into a bonus.
+  i64 safety = (best + s0) / 2 - danger;
+  if (safety < INT16_MIN) safety = INT16_MIN;
+  if (safety > INT16_MAX) safety = INT16_MAX;
   ctx->ply->kingSafety[colour] = i16(safety);
-  ctx->opening += Sign[colour] * i16(safety);
+  ctx->opening += Sign[colour] * i32(safety);
 
   // Own units around the king matter more in the endgame the thinner its cover.
   int defenders = PopCount(KingAttacks[king] & pos->colours[colour]);
   if (defenders > 7) defenders = 7;  // eight neighbours count as seven
-  const i64 cover = safety > minShelter ? safety : minShelter;
-  ctx->endgame += i32(Sign[colour] * w->NON_PAWN_DEFENDER_VALUE[defenders] / cover);
+  const i64 thinness = safety > minShelter ? safety : minShelter;
+  ctx->endgame += i32(Sign[colour] * w->NON_PAWN_DEFENDER_VALUE[defenders] / thinness);
 }

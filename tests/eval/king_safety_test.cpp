@@ -122,12 +122,10 @@ TEST(KingSafety, ShelterBlendsTheTwoAttackWeights) {
   }
 }
 
-TEST(KingSafety, NegativeNumeratorWrapsAsUnsigned) {
+TEST(KingSafety, ShelterOutsideItsRangeBlendsAsTheNearestEnd) {
   const char* fen = "4k3/8/8/8/8/8/8/4K3 w - - 0 1";
-  // Shelter 80 above MAX_SHELTER_VALUE 64: 0 * 80 + 5 * (64 - 80) = -80,
-  // read as 2^32 - 80 = 4294967216; / 64 = 67108862. Divisor 80 / 16 + 1 = 6:
-  // danger 11184810; safety 80 - 11184810 = -11184730, whose low 16 bits
-  // read as +21926 (-11184730 + 171 * 65536).
+  // Shelter 80 above MAX_SHELTER_VALUE 64 blends as 64: all good-shelter
+  // weight, which is 0 here, so no danger; safety is the shelter itself.
   Verdict above(fen, BlackQueenPlus);
   above.weights.SAFETY_RATIO = 1;
   above.weights.PIECE_ATT_WEIGHT[1] = 1;
@@ -135,22 +133,31 @@ TEST(KingSafety, NegativeNumeratorWrapsAsUnsigned) {
   above.Shelter(White, 0, 80, 0);
   above.Attack(Black, 1, 0, 5);
   above.Run(White);
-  EXPECT_EQ(above.ply.kingSafety[White], 21926);
-  EXPECT_EQ(above.ctx.opening, 21926);
-  // The endgame divides by the minimum cover, 10: no defenders, 100 / 10.
-  EXPECT_EQ(above.ctx.endgame, 10);
+  EXPECT_EQ(above.ply.kingSafety[White], 80);
+  EXPECT_EQ(above.ctx.opening, 80);
+  EXPECT_EQ(above.ctx.endgame, 1);  // no defenders: 100 / 80
 
-  // Negative shelter -20: 10 * -20 + 1 * 84 = -116 -> 4294967180 / 64 =
-  // 67108862; divisor -20 / 16 + 1 = 0, raised to 1; safety -20 - 67108862 =
-  // -67108882, low 16 bits -18 (-67108882 + 1024 * 65536).
+  // Shelter -20 blends as 0: all bad-shelter weight, 1 * 64 / 64 = 1;
+  // divisor -20 / 16 + 1 = 0, raised to 1; safety -20 - 1.
   Verdict below(fen, BlackQueenPlus);
   below.weights.SAFETY_RATIO = 1;
   below.weights.PIECE_ATT_WEIGHT[1] = 1;
   below.Shelter(White, 0, -20, 0);
   below.Attack(Black, 1, 10, 1);
   below.Run(White);
-  EXPECT_EQ(below.ply.kingSafety[White], -18);
-  EXPECT_EQ(below.ctx.opening, -18);
+  EXPECT_EQ(below.ply.kingSafety[White], -21);
+  EXPECT_EQ(below.ctx.opening, -21);
+
+  // A danger beyond 16 bits saturates instead of wrapping into a bonus:
+  // 10000 * 5000 / 1 against a shelter of 0.
+  Verdict crushed(fen, WhiteQueenPlus);
+  crushed.weights.SAFETY_RATIO = 1;
+  crushed.weights.PIECE_ATT_WEIGHT[3] = 10000;
+  crushed.Shelter(Black, 0, 0, 0);
+  crushed.Attack(White, 3, 0, 5000);
+  crushed.Run(Black);
+  EXPECT_EQ(crushed.ply.kingSafety[Black], -32768);
+  EXPECT_EQ(crushed.ctx.opening, 32768);
 }
 
 TEST(KingSafety, DefendersInTheEndgame) {

@@ -55,6 +55,10 @@ TEST_F(ScoreSanity, WonEndingsKnownDrawsAndImbalances) {
       {"Q v R+B", "3rkb2/pppppppp/8/8/8/8/PPPPPPPP/3QK3 w - - 0 1", 50, 350},
       {"R v B+B", "2b1kb2/pppppppp/8/8/8/8/PPPPPPPP/3RK3 w - - 0 1", -300, -30},
       {"3 pawns v B, no other pieces", "4kb2/8/8/8/8/8/PPP5/4K3 w - - 0 1", -200, 50},
+      // A king whose pawn storm has arrived, with queen and knight a step
+      // away: the attack may weigh a lot, never turn into a bonus.
+      {"stormed king", "q5k1/8/8/8/5n2/5ppp/PPP5/6K1 w - - 0 1", -3000, -900},
+      {"stormed king, colours flipped", "6k1/ppp5/5PPP/5N2/8/8/8/Q5K1 b - - 0 1", 900, 3000},
   };
   for (const Expectation& c : cases) {
     const i32 score = WhiteScore(c.fen);
