@@ -101,9 +101,10 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     if (const TTEntry* entry = Probe(&engine->tt, pos->key)) {
       node->hashMove = EntryMove(entry);
       if (!pvNode && f32(entry->depth) >= depth) {
-        u32 bound = EntryBound(entry);
-        if (bound == BoundLower && entry->score >= beta) return entry->score;
-        if (bound == BoundUpper && entry->score <= alpha) return entry->score;
+        const u32 bound = EntryBound(entry);
+        const i32 score = ScoreFromTable(entry->score, ply);
+        if (bound == BoundLower && score >= beta) return score;
+        if (bound == BoundUpper && score <= alpha) return score;
       }
     }
   }
@@ -325,7 +326,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
   // score, and stored as a bound it would cut later nodes off with a value
   // outside every window.
   if (depth >= params.ttMinDepth)
-    Store(&engine->tt, pos->key, bestMove, best == -InfiniteScore ? origAlpha : best, depth, bound);
+    Store(&engine->tt, pos->key, bestMove, ScoreToTable(best == -InfiniteScore ? origAlpha : best, ply), depth, bound);
 
   // Fail hard: the window's lower edge as raised, the cut-off score after a cut-off.
   return alpha;

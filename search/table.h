@@ -31,5 +31,16 @@ inline void PrefetchBucket(const TransTable* tt, u64 key) {
   Prefetch(tt->entries + 4 * (key & (tt->bucketCount - 1)));
 }
 
+// Mate scores count plies from the root, but an entry is read from whatever
+// ply the position turns up at next. The table holds them counted from the
+// node that stored them, and each reader converts back to its own ply, so a
+// mate found through a transposition keeps its true distance.
+inline i32 ScoreToTable(i32 score, int ply) {
+  return score >= MateBound ? score + ply : score <= -MateBound ? score - ply : score;
+}
+inline i32 ScoreFromTable(i32 score, int ply) {
+  return score >= MateBound ? score - ply : score <= -MateBound ? score + ply : score;
+}
+
 inline Move EntryMove(const TTEntry* e) { return e->moveAndBound & 0xFFFFFF; }
 inline u32 EntryBound(const TTEntry* e) { return (e->moveAndBound >> 24) & 3; }

@@ -92,6 +92,21 @@ TEST_F(SearchTest, MatedStalemateAndMateDistanceBounds) {
   EXPECT_EQ(SearchAt(4, 5, -InfiniteScore, 5 - (MateValue - 2)), 5 - (MateValue - 2));
 }
 
+TEST_F(SearchTest, MateScoresThroughTheTableCountFromTheReadingNode) {
+  // Black to move is mated at ply 3 (Ka7 Ra1#). A null window below that
+  // leaves bounds in the table: at the node after Ka7 (ply 2), a lower bound
+  // of mating at ply 3.
+  Fresh("k7/2K5/8/8/8/8/8/7R b - - 0 1");
+  EXPECT_EQ(SearchAt(3, 1, -32650, -32649), -32650);  // fails low, hard
+  // The same position met again at ply 4 takes the bound from the table: its
+  // mate now falls at ply 5, not at a ply the node has already passed.
+  Play("a8a7");
+  EvaluateAt(&pos, 4);
+  const u64 before = engine->progress.nodes;
+  EXPECT_EQ(Search(engine, &pos, 32649, 32650, 2, 4, 1), MateValue - 5);
+  EXPECT_EQ(engine->progress.nodes, before + 1) << "the bound should end the node";
+}
+
 TEST_F(SearchTest, DrawsByRuleInsideTheTree) {
   // A single repetition two plies deep is a draw.
   Fresh(StartFen);
