@@ -8,8 +8,11 @@ namespace {
 // inverse is the default number of moves to go.
 constexpr double RateFactor[3] = {0.043, 0.033, 0.024};
 
-// Keeps a 100 ms margin where the result stays positive.
-double LessMargin(double t) { return t - 100 > 0 ? t - 100 : t; }
+// Keeps a 100 ms margin; below 200 ms half of what is left. The margin must
+// never vanish as the clock runs down (a limit that jumped from 1 ms back up
+// to the whole clock at 100 ms lost games on time), so the limits only fall
+// with the clock.
+double LessMargin(double t) { return t > 200 ? t - 100 : t / 2; }
 
 // Double to i32 without overflow (budgets from absurd clock values).
 i32 ClampToInt(double t) {

@@ -116,6 +116,21 @@ TEST(AllocateTime, ShortBudgetsBringTheFirstPollForward) {
   EXPECT_EQ(bare.countdown, 2500);
 }
 
+TEST(AllocateTime, LimitsNeverRiseAsTheClockFalls) {
+  // Down to the last millisecond, with and without an increment, a shorter
+  // clock never allows a longer think, and both limits stay inside it.
+  for (i32 inc : {0, 10, 100}) {
+    Budget last = Allocate(White, 3000, 0, inc, 0, 0, false);
+    for (i32 time = 2999; time >= 1; --time) {
+      const Budget b = Allocate(White, time, 0, inc, 0, 0, false);
+      ASSERT_LE(b.allocated, last.allocated) << time << "+" << inc;
+      ASSERT_LE(b.maximum, last.maximum) << time << "+" << inc;
+      ASSERT_LT(b.maximum, time) << time << "+" << inc;
+      last = b;
+    }
+  }
+}
+
 TEST(AllocateTime, AbsurdClocksDoNotOverflow) {
   Budget huge = Allocate(White, 2147483647, 0, 2147483647, 0, 0, false);
   EXPECT_GT(huge.allocated, 0);
