@@ -117,15 +117,19 @@ TEST(AllocateTime, ShortBudgetsBringTheFirstPollForward) {
 }
 
 TEST(AllocateTime, LimitsNeverRiseAsTheClockFalls) {
-  // Down to the last millisecond, with and without an increment, a shorter
-  // clock never allows a longer think, and both limits stay inside it.
-  for (i32 inc : {0, 10, 100}) {
-    Budget last = Allocate(White, 3000, 0, inc, 0, 0, false);
-    for (i32 time = 2999; time >= 1; --time) {
-      const Budget b = Allocate(White, time, 0, inc, 0, 0, false);
-      ASSERT_LE(b.allocated, last.allocated) << time << "+" << inc;
-      ASSERT_LE(b.maximum, last.maximum) << time << "+" << inc;
-      ASSERT_LT(b.maximum, time) << time << "+" << inc;
+  // Down to the last millisecond, with and without an increment and a move
+  // overhead, a shorter clock never allows a longer think, and both limits
+  // stay inside it.
+  const struct {
+    i32 inc, overhead;
+  } clocks[] = {{0, 0}, {10, 0}, {50, 10}, {100, 0}};
+  for (const auto& c : clocks) {
+    Budget last = Allocate(White, 2001, 0, c.inc, 0, 0, false, 1, c.overhead);
+    for (i32 time = 2000; time >= 1; --time) {
+      const Budget b = Allocate(White, time, 0, c.inc, 0, 0, false, 1, c.overhead);
+      ASSERT_LE(b.allocated, last.allocated) << time << "+" << c.inc << " overhead " << c.overhead;
+      ASSERT_LE(b.maximum, last.maximum) << time << "+" << c.inc << " overhead " << c.overhead;
+      ASSERT_LT(b.maximum, time) << time << "+" << c.inc << " overhead " << c.overhead;
       last = b;
     }
   }
