@@ -24,3 +24,7 @@ inline void Prefetch(const void* p) {
   (void)p;
 #endif
 }
+
+// Narrows to 16 bits, saturating: a sum past the range keeps its sign
+// instead of wrapping round to the other one.
+inline i16 SaturateToI16(i64 v) { return i16(v < INT16_MIN ? INT16_MIN : v > INT16_MAX ? INT16_MAX : v); }

@@ -63,6 +63,11 @@ struct EvalBreakdown {
   i32 score;                       // the result, side to move's view
 };
 
+// The largest static score: extreme weights saturate here, short of the
+// range the search keeps for mate scores.
+constexpr i32 EvalLimit = 32000;
+inline i32 LimitEval(i32 v) { return v < -EvalLimit ? -EvalLimit : v > EvalLimit ? EvalLimit : v; }
+
 // Static score in centipawns from the side to move's view; also fills the
 // record's check, pin, lazy and threat fields the search reads. The caller
 // sets the record's lazyLow/lazyHigh window first. The position is

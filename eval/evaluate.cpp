@@ -238,7 +238,7 @@ i32 SecondStage(const Position* pos, EvalContext* ctx, Tracer* t, PawnHashTable*
     }
   }
 
-  // 11. Blend by phase, then add the material correction in 16 bits.
+  // 11. Blend by phase, then add the material correction.
   const i32 total = Blend(ctx->opening, ctx->endgame, ctx->phase);
   if constexpr (Trace) {
     t->out->opening = ctx->opening;
@@ -246,7 +246,7 @@ i32 SecondStage(const Position* pos, EvalContext* ctx, Tracer* t, PawnHashTable*
     t->out->blended = total;
     t->out->materialCorrection = ctx->materialCorrection;
   }
-  return i16(ctx->materialCorrection + total);
+  return LimitEval(ctx->materialCorrection + total);
 }
 
 // Material and piece-square shares of each colour, counted from the pieces
@@ -324,14 +324,14 @@ i32 EvaluateWith(Position* pos, EvalRecord* ply, const EvalWeights* weights, Paw
     if constexpr (Trace) breakdown->exit = ExitKnownDraw;
   } else if (flags & SingleRooks) {
     const i32 rookEnding = RookEndingScore(&ctx);
-    quick = i16(rookEnding + ctx.entry.value);
+    quick = LimitEval(rookEnding + ctx.entry.value);
     if constexpr (Trace) {
       breakdown->exit = ExitRookEnding;
       breakdown->rookEnding = rookEnding;
       breakdown->materialCorrection = ctx.entry.value;
     }
   } else if (flags & ManyPieces) {
-    quick = i16(Blend(ctx.opening, ctx.endgame, ctx.phase));
+    quick = LimitEval(Blend(ctx.opening, ctx.endgame, ctx.phase));
     const i32 mover = Sign[side] * quick;
     lazyExit = mover >= ply->lazyHigh || mover <= ply->lazyLow;
     if constexpr (Trace) {

@@ -46,15 +46,13 @@ void KingSafety(EvalContext* ctx, int colour) {
 
   // The verdict is stored in 16 bits: an overwhelming attack saturates there
   // rather than wrapping round into a bonus.
-  i64 safety = (best + s0) / 2 - danger;
-  if (safety < INT16_MIN) safety = INT16_MIN;
-  if (safety > INT16_MAX) safety = INT16_MAX;
-  ctx->ply->kingSafety[colour] = i16(safety);
-  ctx->opening += Sign[colour] * i32(safety);
+  const i16 safety = SaturateToI16((best + s0) / 2 - danger);
+  ctx->ply->kingSafety[colour] = safety;
+  ctx->opening += Sign[colour] * safety;
 
   // Own units around the king matter more in the endgame the thinner its cover.
   int defenders = PopCount(KingAttacks[king] & pos->colours[colour]);
   if (defenders > 7) defenders = 7;  // eight neighbours count as seven
-  const i64 thinness = safety > minShelter ? safety : minShelter;
+  const i64 thinness = safety > minShelter ? i64(safety) : minShelter;
   ctx->endgame += i32(Sign[colour] * w->NON_PAWN_DEFENDER_VALUE[defenders] / thinness);
 }

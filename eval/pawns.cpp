@@ -126,8 +126,8 @@ void ScorePawns(PawnEntry* entry, const Position* pos, const EvalWeights* w) {
   u64 passed[2];
   for (int c = White; c <= Black; ++c) ScoreColourPawns(pos, w, c, &opening[c], &endgame[c], &passed[c]);
   entry->passed = passed[White] | passed[Black];
-  entry->opening = i16(opening[White] - opening[Black]);
-  entry->endgame = i16(endgame[White] - endgame[Black]);
+  entry->opening = SaturateToI16(opening[White] - opening[Black]);
+  entry->endgame = SaturateToI16(endgame[White] - endgame[Black]);
 }
 
 // Fills the shelter-minus-storm value of each colour and wing.

@@ -11,6 +11,7 @@ constexpr i32 MateValue = 32700;      // mated at ply p scores p - 32700
 constexpr i32 InfiniteScore = 32701;  // beyond every real score; -32701 marks "no score"
 constexpr i32 MateBound = 32636;      // |s| >= 32636 is a mate score
 constexpr i32 DrawScore = 0;
+static_assert(EvalLimit < MateBound, "a static score must never read as a mate");
 constexpr int MaxPly = 64;  // PlyRecords; a node at ply >= 63 returns its static score
 
 // Staged move picker state, one per ply.

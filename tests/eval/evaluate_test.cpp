@@ -253,15 +253,18 @@ TEST(EvaluateSecondStage, RooksBlockedByTheirKing) {
   }
 }
 
-TEST(EvaluateSecondStage, FinalScoreWrapsToSixteenBits) {
+TEST(EvaluateSecondStage, ExtremeWeightsSaturateShortOfMateScores) {
   EvalWeights weights{};
   weights.ATTACKED_PIECE_BONUS = 17000;
-  // The pawn forks two undefended knights: +34000 to both sums.
+  // The pawn forks two undefended knights: +34000 to both sums, a score
+  // past 16 bits that must neither wrap round nor pass for a mate.
   Position pos = Load("4k3/8/8/3n1n2/4P3/8/8/4K3 w - - 0 1");
-  const i32 unwrapped = MaterialLookup(&pos)->value + 100 - 660 + 34000;
-  ASSERT_GT(unwrapped, 32767);
+  ASSERT_GT(MaterialLookup(&pos)->value + 100 - 660 + 34000, 32767);
   PlyRecord ply = FreshPly();
-  EXPECT_EQ(Eval(&pos, &ply, &weights), unwrapped - 65536);
+  EXPECT_EQ(Eval(&pos, &ply, &weights), EvalLimit);
+  Position flipped = Load("4k3/8/8/4p3/3N1N2/8/8/4K3 b - - 0 1");
+  ply = FreshPly();
+  EXPECT_EQ(Eval(&flipped, &ply, &weights), EvalLimit);
 }
 
 // Random games scored with the piece-square values of the shipped weights,

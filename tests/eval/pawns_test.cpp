@@ -240,12 +240,13 @@ TEST(PawnTerms, BackwardPawns) {
   }
 }
 
-TEST(PawnTerms, ScoresWrapToSixteenBits) {
+TEST(PawnTerms, ScoresSaturateAtSixteenBits) {
   EvalWeights w{};
   w.OP_PASSED_PAWN[1] = 5000;
-  // Eight passed pawns on rank 2 (a bare White army against a lone king).
-  const PawnEntry e = Probe("4k3/8/8/8/8/8/PPPPPPPP/4K3 w - - 0 1", w);
-  EXPECT_EQ(e.opening, i16(40000 - 65536));
+  // Eight passed pawns on rank 2 (a bare army against a lone king): 40000
+  // keeps its sign for either colour.
+  EXPECT_EQ(Probe("4k3/8/8/8/8/8/PPPPPPPP/4K3 w - - 0 1", w).opening, 32767);
+  EXPECT_EQ(Probe("4k3/pppppppp/8/8/8/8/8/4K3 w - - 0 1", w).opening, -32768);
 }
 
 // Positions met along fixed pseudo-random games.
