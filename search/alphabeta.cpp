@@ -59,7 +59,6 @@ void UpdateStatistics(EngineState* engine, PlyRecord* node, const Position* pos,
 i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, int ply, int nullAllowed) {
   PlyRecord* node = &engine->plies[ply];
   MovePicker* picker = &node->picker;
-  const SearchParams& params = engine->params;
 
   // Node set-up: a window wider than one point marks a PV node, whose score
   // must be exact.
@@ -72,7 +71,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
 
   // Horizon: from here only captures (and a few checks) are searched, until
   // the position is quiet enough for its static score to stand.
-  if (depth <= 0.0f) return Quiesce(engine, pos, alpha, beta, params.qsCheckDepth[pvNode], ply);
+  if (depth <= 0.0f) return Quiesce(engine, pos, alpha, beta, (pvNode ? Constants.qsCheckDepthPv : Constants.qsCheckDepth), ply);
 
   // Early returns: an abandoned search unwinds with no score; a draw by the
   // fifty-move rule or by a repetition needs no search (one repetition is
@@ -97,7 +96,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
   // first; at non-PV nodes a bound from a search at least this deep that lies
   // outside the window ends the node.
   node->hashMove = NoMove;
-  if (depth >= params.ttMinDepth) {
+  if (depth >= Constants.ttMinDepth) {
     if (const TTEntry* entry = Probe(&engine->tt, pos->key)) {
       node->hashMove = EntryMove(entry);
       if (!pvNode && f32(entry->depth) >= depth) {
@@ -119,9 +118,9 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     // Internal iterative deepening: a PV node without a table move searches
     // itself shallower first, so that its first move is a good one (the move
     // order of a PV node decides the size of the whole tree below it).
-    if (node->hashMove == NoMove && depth >= params.iidMinDepth) {
-      f32 reduced = depth - params.iidReduction;
-      f32 halved = f32(double(depth) * IidDepthShare);
+    if (node->hashMove == NoMove && depth >= Constants.iidMinDepth) {
+      f32 reduced = depth - Constants.iidReduction;
+      f32 halved = f32(double(depth) * double(Constants.iidDepthShare));
       i32 v = Search(engine, pos, alpha, beta, reduced < halved ? reduced : halved, ply, 0);
       if (v >= MateBound || v <= -MateBound) return v;
       node->hashMove = node->pv[0];
@@ -133,8 +132,8 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     // pawns. Deep nodes try it only when the static score is already at beta.
     // At larger depths a verification search follows a fail-high; it leaves
     // its table entries and statistics, and its score is not used.
-    if (nullAllowed && depth >= params.nullMinDepth && !inCheck && HasPieces(pos, pos->side)) {
-      const f32 R = params.nullReduction;
+    if (nullAllowed && depth >= Constants.nullMinDepth && !inCheck && HasPieces(pos, pos->side)) {
+      const f32 R = Constants.nullReduction;
       if (!(double(R) < double(depth) - 1.0 && eval < beta)) {
         UndoRecord undo;
         MakeNullMove(pos, &undo);
@@ -143,8 +142,8 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
         i32 v = -Search(engine, pos, -beta, -beta + 1, f32(double(depth) - 1.0 - double(R)), ply + 1, 0);
         UnmakeNullMove(pos, &undo);
         if (v >= beta) {
-          if (double(depth) - 1.0 >= double(params.verifyReduction))
-            Search(engine, pos, alpha, beta, depth - params.verifyReduction, ply, 0);
+          if (double(depth) - 1.0 >= double(Constants.verifyReduction))
+            Search(engine, pos, alpha, beta, depth - Constants.verifyReduction, ply, 0);
           return beta;
         }
         nullFailedLow = true;
@@ -152,7 +151,8 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     }
     // Razoring: a shallow node far below beta, with no null-move result to
     // go on, is settled by a quiescence search when that confirms the fail-low.
-    if (!nullFailedLow && depth <= params.razorMaxDepth && eval + params.razorMargin < beta) {
+    if (!nullFailedLow && depth <= Constants.razorMaxDepth && eval + Constants.razorMargin < beta &&
+        (Constants.staticPruningInCheck || !inCheck)) {
       i32 v = Quiesce(engine, pos, beta - 1, beta, 0.0f, ply);
       if (v < beta) return v;
     }
@@ -195,10 +195,12 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
 
     // Futility pruning: a quiet move cannot lift a static score this far
     // below alpha within the remaining depth; it is not even made.
-    if (!pvNode && !extended && depth >= 1.0f && quiet) {
+    if (!pvNode && !extended && depth >= 1.0f && depth <= Constants.futilityMaxDepth && quiet &&
+        (Constants.staticPruningInCheck || !inCheck)) {
       // The margin depends on the depth alone: one logarithm per node.
       if (futilityMargin == NoFutilityMargin)
-        futilityMargin = i32(std::trunc(double(std::log(depth)) * FutilityMarginLogScale + FutilityMarginBase));
+        futilityMargin = i32(std::trunc(double(std::log(depth)) * double(Constants.futilityMarginLogScale) +
+                                        double(Constants.futilityMarginBase)));
       i32 futility = futilityMargin + eval;
       if (futility <= alpha) {
         if (futility > best) best = futility;
@@ -210,10 +212,10 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     // off are not tried at all, or (not quite so late) only when they create
     // a threat, which the threat test below sees once the move is made.
     bool marked = false;
-    if (f32(moveCount) >= std::max(LateMoveMarkPerPly * depth, LateMoveMarkMinimum) && !pvNode && !inCheck &&
+    if (f32(moveCount) >= std::max(Constants.lateMoveMarkPerPly * depth, Constants.lateMoveMarkMinimum) && !pvNode && !inCheck &&
         !extended && !castle && quiet && !passed &&
         i64(engine->stats.historyGood[index]) * i64(depth) < i64(engine->stats.historyBad[index])) {
-      if (f32(moveCount) >= LateMoveMarkPerPly * depth + LateMovePruneExtra) continue;
+      if (f32(moveCount) >= Constants.lateMoveMarkPerPly * depth + Constants.lateMovePruneExtra) continue;
       marked = true;
     }
 
@@ -221,11 +223,11 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     // move, killers or captures) are searched shallower first, and again at
     // full depth only when they beat alpha.
     bool reduced = false;
-    if (depth >= params.lmrMinDepth && moveCount >= params.lmrMinMoves[pvNode] &&
+    if (depth >= Constants.lmrMinDepth && moveCount >= (pvNode ? Constants.lmrMinMovesPv : Constants.lmrMinMoves) &&
         picker->stage == StageQuiets && !extended && !castle && !passed &&
-        i64(engine->stats.historyGood[index]) * LmrHistoryPercent / 100 <
+        i64(engine->stats.historyGood[index]) * Constants.lmrHistoryPercent / 100 <
             i64(engine->stats.historyBad[index])) {
-      newDepth -= params.lmrReduction;
+      newDepth -= Constants.lmrReduction;
       reduced = true;
     }
 
@@ -237,7 +239,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     UndoRecord undo;
     MakeMove(pos, m, &undo);
     // The child probes the table after its evaluation: the bucket can load meanwhile.
-    if (newDepth >= params.ttMinDepth) PrefetchBucket(&engine->tt, pos->key);
+    if (newDepth >= Constants.ttMinDepth) PrefetchBucket(&engine->tt, pos->key);
     SetLazyWindow(child, alpha, beta);
     Evaluate(pos, child, engine->weights, engine->pawnTable);
     const int s = Sign[us];
@@ -249,23 +251,23 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     if (marked && CreatesNoNewThreat(node, child, us)) skip = true;
     // Late futility: at shallow depth a late quiet move whose static score
     // after the move stays clearly below the best score so far is not searched.
-    if (!skip && !pvNode && !inCheck && !extended && depth <= LateFutilityMaxDepth && quiet &&
-        f32(moveCount) >= depth + LateFutilityMinMovesOverDepth && !passed) {
+    if (!skip && !pvNode && !inCheck && !extended && depth <= Constants.lateFutilityMaxDepth && quiet &&
+        f32(moveCount) >= depth + Constants.lateFutilityMinMovesOverDepth && !passed) {
       i32 v = best + child->eval;
       int piece = MovePiece(m);
-      i32 margin = piece == King   ? LateFutilityKingMargin
-                   : piece == Pawn ? LateFutilityPawnMargin
-                                   : LateFutilityPieceMargin;
+      i32 margin = piece == King   ? Constants.lateFutilityKingMargin
+                   : piece == Pawn ? Constants.lateFutilityPawnMargin
+                                   : Constants.lateFutilityPieceMargin;
       if (v >= margin) skip = true;
     }
     // Threat pruning: at shallow depth a late quiet move that hands the
     // opponent a new threat is not searched (both evaluations must have run
     // to the end, or the threat counts are missing).
-    if (!skip && !pvNode && !inCheck && !extended && depth <= ThreatPruneMaxDepth && quiet &&
+    if (!skip && !pvNode && !inCheck && !extended && depth <= Constants.threatPruneMaxDepth && quiet &&
         f32(moveCount) >= depth && node->lazy == 0 && child->lazy == 0 && !passed) {
       if (pieceThreatGain < 0)
         skip = true;
-      else if (threatGain < 0 && depth <= ThreatPrunePawnMaxDepth &&
+      else if (threatGain < 0 && depth <= Constants.threatPrunePawnMaxDepth &&
                (node->threats[us ^ 1] & moverPieces) == 0)
         skip = true;
     }
@@ -289,7 +291,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
       v = -Search(engine, pos, -beta, -alpha, newDepth, ply + 1, 1);
     }
     if (reduced && v > alpha)
-      v = -Search(engine, pos, -beta, -alpha, newDepth + params.lmrReduction, ply + 1, 1);
+      v = -Search(engine, pos, -beta, -alpha, newDepth + Constants.lmrReduction, ply + 1, 1);
     lastScore = v;
 
     // Take the move back; a better score takes the principal variation, and
@@ -325,7 +327,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
   // the node has only shown that it fails low at alpha; -InfiniteScore is no
   // score, and stored as a bound it would cut later nodes off with a value
   // outside every window.
-  if (depth >= params.ttMinDepth)
+  if (depth >= Constants.ttMinDepth)
     Store(&engine->tt, pos->key, bestMove, ScoreToTable(best == -InfiniteScore ? origAlpha : best, ply), depth, bound);
 
   // Fail hard: the window's lower edge as raised, the cut-off score after a cut-off.

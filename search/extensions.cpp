@@ -128,27 +128,26 @@ bool IsCriticalMove(const Position* pos, Move move) {
 f32 NewDepth(const EngineState* engine, const Position* pos, f32 depth, int ply, Move move, bool pvNode,
              bool inCheck, const MovePicker* picker) {
   const f32 next = DepthMinusOne(depth);
-  const int pv = pvNode ? 1 : 0;
 
-  if (inCheck && picker->evasionCount == 1) return next + engine->params.extSingleReply[pv];
+  if (inCheck && picker->evasionCount == 1) return next + (pvNode ? Constants.extSingleReplyPv : Constants.extSingleReply);
 
   if (GivesCheck(pos, move, picker->discOrth, picker->discDiag)) {
-    if (!pvNode && StaticExchange(pos, move) < LosingCheckExchange)
-      return next + engine->params.extCheckLosing;
-    return next + engine->params.extCheck;
+    if (!pvNode && StaticExchange(pos, move) < Constants.losingCheckExchange)
+      return next + Constants.extCheckLosing;
+    return next + Constants.extCheck;
   }
 
   if (MovePiece(move) == Pawn && RelativeRank(pos->side, MoveTo(move)) >= 5 && IsPassedPawnPush(pos, move))
-    return next + engine->params.extPassedPawn[pv];
+    return next + (pvNode ? Constants.extPassedPawnPv : Constants.extPassedPawn);
 
   // Taking back on the square of the previous capture, for the same material.
   const int captured = MoveCaptured(move);
   if (captured != Empty && ply > 0) {
     const Move previous = engine->plies[ply - 1].currentMove;
     if (MoveTo(previous) == MoveTo(move) && ExchangeValue[MoveCaptured(previous)] == ExchangeValue[captured])
-      return next + engine->params.extRecapture[pv];
+      return next + (pvNode ? Constants.extRecapturePv : Constants.extRecapture);
   }
 
-  if (IsCriticalMove(pos, move)) return next + engine->params.extCritical[pv];
+  if (IsCriticalMove(pos, move)) return next + (pvNode ? Constants.extCriticalPv : Constants.extCritical);
   return next;
 }

@@ -57,20 +57,19 @@ i32 Quiesce(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 qdepth,
     if (eval > alpha) alpha = eval;
     best = eval;
     i32 delta = alpha - eval;
-    const i32* margin = engine->params.deltaMargin;
-    if (delta >= margin[0]) {
+    if (delta >= Constants.deltaMarginPawn) {
       picker->victimMask &= ~(pos->pieces[Pawn] & DeltaPawnRanks[pos->side]);
-      if (delta >= margin[1]) {
+      if (delta >= Constants.deltaMarginMinor) {
         picker->victimMask &= ~(pos->pieces[Knight] | pos->pieces[Bishop]);
-        if (delta >= margin[2]) {
+        if (delta >= Constants.deltaMarginRook) {
           picker->victimMask &= ~pos->pieces[Rook];
-          if (delta >= margin[3]) picker->victimMask &= ~pos->pieces[Queen];
+          if (delta >= Constants.deltaMarginQueen) picker->victimMask &= ~pos->pieces[Queen];
         }
       }
     }
   } else {
     best = -InfiniteScore;
-    qdepth = qdepth + engine->params.qsCheckExtension;
+    qdepth = qdepth + Constants.qsCheckExtension;
   }
 
   // The moves: captures, then quiet checks while the check depth lasts (they

@@ -88,7 +88,7 @@ void ReportScore(EngineState* engine, int iteration, int completed) {
 }  // namespace
 
 bool AspirationAllowed(const EngineState* engine) {
-  return engine->root.iterationDepth >= AspirationMinIteration && engine->options.multiPv == 1;
+  return engine->root.iterationDepth >= Constants.aspirationMinIteration && engine->options.multiPv == 1;
 }
 
 bool RecordRootResult(EngineState* engine, i32 score, Move move) {
@@ -193,7 +193,7 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
     // second at iteration 2 is the easy move while it stays best.
     SortRootMoves(rootMoves);
     if (iteration == 2)
-      easyMove = (rootMoves->count >= 2 && rootMoves->score[0] - rootMoves->score[1] >= EasyMoveMargin)
+      easyMove = (rootMoves->count >= 2 && rootMoves->score[0] - rootMoves->score[1] >= Constants.easyMoveMargin)
                      ? root->pv[0]
                      : NoMove;
     else if (iteration > 2 && easyMove != root->pv[0])
@@ -204,8 +204,8 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
     i64 delta = InfiniteScore;
     if (AspirationAllowed(engine)) {
       i64 swing = i64(engine->root.lastScore) - engine->root.previousScore;
-      delta = AspirationSwingFactor * (swing < 0 ? -swing : swing);
-      if (delta < AspirationMinDelta) delta = AspirationMinDelta;
+      delta = i64(Constants.aspirationSwingFactor) * (swing < 0 ? -swing : swing);
+      if (delta < Constants.aspirationMinDelta) delta = Constants.aspirationMinDelta;
     }
 
     // Progress lines, from the iteration on which a GUI may want them.
@@ -286,7 +286,7 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
         alpha = engine->lines.pvScore[engine->options.multiPv - 1];
       else if (v > alpha)
         alpha = v;
-      if (iteration > TimeRulesAfterIteration) PollInput(engine);
+      if (iteration > Constants.timeRulesAfterIteration) PollInput(engine);
       if (engine->searchState == SearchStopped) {
         stopped = true;
         break;
@@ -305,12 +305,12 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
 
     // More time when the best move is unstable or the score dropped: the
     // position is harder than the budget assumed.
-    if (iteration > TimeRulesAfterIteration) {
+    if (iteration > Constants.timeRulesAfterIteration) {
       i64 extra = i64(engine->root.bestMoveChanges[iteration]) * engine->budget.allocatedTime *
-                  ExtraTimePerBestMoveChange / 100;
-      if (engine->root.lastScore + ScoreDropMargin < engine->root.previousScore) {
+                  Constants.extraTimePerBestMoveChange / 100;
+      if (engine->root.lastScore + Constants.scoreDropMargin < engine->root.previousScore) {
         engine->root.scoreDropped = 1;
-        extra += i64(engine->budget.allocatedTime) * ScoreDropExtraTime / 100;
+        extra += i64(engine->budget.allocatedTime) * Constants.scoreDropExtraTime / 100;
       } else {
         engine->root.scoreDropped = 0;
       }
@@ -326,15 +326,15 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
     if (mateDepth > 0 && engine->root.lastScore >= MateBound &&
         engine->root.lastScore >= MateValue - mateDepth)
       break;
-    if (engine->searchState == SearchOnClock && iteration > TimeRulesAfterIteration) {
+    if (engine->searchState == SearchOnClock && iteration > Constants.timeRulesAfterIteration) {
       if (engine->root.mateDepthSum > MateDepthSumToStop || engine->root.rootMoveCount == 1) break;
       engine->progress.lastTick = TickCount();
       if (Elapsed(engine) >
-          (i64(engine->budget.extraTime) + engine->budget.allocatedTime) * NewIterationShare / 100)
+          (i64(engine->budget.extraTime) + engine->budget.allocatedTime) * Constants.newIterationShare / 100)
         break;
       if (easyMove != NoMove) {
         engine->progress.lastTick = TickCount();
-        if (Elapsed(engine) > i64(engine->budget.allocatedTime) * EasyMoveShare / 100) break;
+        if (Elapsed(engine) > i64(engine->budget.allocatedTime) * Constants.easyMoveShare / 100) break;
       }
     } else if (iteration > 8 && root->pv[0] == NoMove) {
       break;

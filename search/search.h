@@ -54,13 +54,13 @@ f32 NewDepth(const EngineState* engine, const Position* pos, f32 depth, int ply,
 // depth - 1.0 formed in double precision and rounded back, as every depth step is.
 inline f32 DepthMinusOne(f32 depth) { return f32(double(depth) - 1.0); }
 
-// The window a parent hands to the child's lazy evaluation: LazyWindowMargin
+// The window a parent hands to the child's lazy evaluation: lazyWindowMargin
 // around its own window, in the child's view. Saturated to 16 bits: wrapping
 // would turn a full window into one that always takes the lazy exit.
 inline void SetLazyWindow(PlyRecord* child, i32 alpha, i32 beta) {
   auto saturate = [](i32 v) { return i16(v < -32768 ? -32768 : v > 32767 ? 32767 : v); };
-  child->lazyLow = saturate(-LazyWindowMargin - beta);
-  child->lazyHigh = saturate(LazyWindowMargin - alpha);
+  child->lazyLow = saturate(-Constants.lazyWindowMargin - beta);
+  child->lazyHigh = saturate(Constants.lazyWindowMargin - alpha);
 }
 
 // Whether the side to move is in check and has no legal move.

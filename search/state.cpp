@@ -34,7 +34,6 @@ EngineState* AllocateEngine(u32 hashMb) {
   engine->options.multiPv = 1;
   engine->options.rateOfPlay = 1;
   engine->options.moveOverhead = DefaultMoveOverhead;
-  engine->params = DefaultSearchParams;
   engine->weights = static_cast<EvalWeights*>(std::calloc(1, sizeof(EvalWeights)));
   engine->plies = static_cast<PlyRecord*>(std::calloc(MaxPly, sizeof(PlyRecord)));
   engine->pawnTable = static_cast<PawnHashTable*>(std::malloc(sizeof(PawnHashTable)));

@@ -117,7 +117,6 @@ struct EngineState {
   RootRecord root;
   MultiPvStore lines;
   MoveStatistics stats;
-  SearchParams params;
   EngineOptions options;
   TransTable tt;
   PlyRecord* plies;          // MaxPly records, one per ply from the root

@@ -248,14 +248,19 @@ TEST_F(NewDepthFixture, CriticalMoveAtPvNodesOnly) {
   EXPECT_EQ(Child("e4d5", false), 4.0f);
 }
 
+#ifdef TARVO_TUNE
+// Only the tuning build can give each extension its own amount, so that the
+// result names the rule used.
 TEST_F(NewDepthFixture, FirstApplyingRuleDecides) {
-  // Each extension gets its own amount, so the result names the rule used.
-  engine->params.extSingleReply[0] = engine->params.extSingleReply[1] = 0.125f;
-  engine->params.extCheck = 0.25f;
-  engine->params.extCheckLosing = 0.25f;
-  engine->params.extPassedPawn[0] = engine->params.extPassedPawn[1] = 0.375f;
-  engine->params.extRecapture[0] = engine->params.extRecapture[1] = 0.5f;
-  engine->params.extCritical[0] = engine->params.extCritical[1] = 0.625f;
+  Constants.extSingleReply = Constants.extSingleReplyPv = 0.125f;
+  Constants.extCheck = 0.25f;
+  Constants.extCheckLosing = 0.25f;
+  Constants.extPassedPawn = Constants.extPassedPawnPv = 0.375f;
+  Constants.extRecapture = Constants.extRecapturePv = 0.5f;
+  Constants.extCritical = Constants.extCriticalPv = 0.625f;
+  struct Restore {
+    ~Restore() { Constants = DefaultConstants; }
+  } restore;
 
   // The only reply to a knight check, h2×g3, also checks the king on h4.
   Load("8/8/8/8/7k/6n1/6PP/6RK w - - 0 1");
@@ -273,5 +278,6 @@ TEST_F(NewDepthFixture, FirstApplyingRuleDecides) {
       << "recapture before critical";
   EXPECT_EQ(Child("e4d5", true), 4.625f) << "critical alone";
 }
+#endif
 
 }  // namespace

@@ -49,7 +49,6 @@ class SearchTest : public ::testing::Test {
       p.currentMove = NoMove;
     }
     engine->plies = plies.data();
-    engine->params = DefaultSearchParams;
     pos = std::make_unique<Position>();
   }
 
