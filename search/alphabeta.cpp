@@ -40,7 +40,10 @@ void UpdateStatistics(EngineState* engine, PlyRecord* node, const Position* pos,
     if (engine->stats.historyScore[i] >= HistoryHalvingLimit)
       for (i32& e : engine->stats.historyScore) e = (e + 1) / 2;
   }
-  for (int k = 0; k + 1 < triedCount; ++k) {
+  // The cut-off move is the last one tried; with only searched quiet moves
+  // recorded it may not be among them at all.
+  for (int k = 0; k < triedCount; ++k) {
+    if (Constants.historyOnlySearched ? tried[k] == bestMove : k + 1 == triedCount) continue;
     int j = HistoryIndex(pos->side, tried[k]);
     if (++engine->stats.historyBad[j] >= HistoryHalvingLimit) {
       engine->stats.historyGood[j] = (engine->stats.historyGood[j] + 1) / 2;
@@ -102,6 +105,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
       if (!pvNode && f32(entry->depth) >= depth) {
         const u32 bound = EntryBound(entry);
         const i32 score = ScoreFromTable(entry->score, ply);
+        if (bound == BoundExact && Constants.ttExactCutoff) return score;
         if (bound == BoundLower && score >= beta) return score;
         if (bound == BoundUpper && score <= alpha) return score;
       }
@@ -142,11 +146,15 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
         i32 v = -Search(engine, pos, -beta, -beta + 1, f32(double(depth) - 1.0 - double(R)), ply + 1, 0);
         UnmakeNullMove(pos, &undo);
         if (v >= beta) {
-          if (double(depth) - 1.0 >= double(Constants.verifyReduction))
-            Search(engine, pos, alpha, beta, depth - Constants.verifyReduction, ply, 0);
-          return beta;
+          if (Constants.nullVerification == 2 || double(depth) - 1.0 < double(Constants.verifyReduction))
+            return beta;
+          const i32 verified = Search(engine, pos, alpha, beta, depth - Constants.verifyReduction, ply, 0);
+          if (Constants.nullVerification == 0 || verified >= beta) return beta;
+          // The moves fail low where passing did not: likely zugzwang, so
+          // the node is searched as if no null move had been tried.
+        } else {
+          nullFailedLow = true;
         }
-        nullFailedLow = true;
       }
     }
     // Razoring: a shallow node far below beta, with no null-move result to
@@ -181,7 +189,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
        m = NextMove(picker, pos, engine->stats.historyScore)) {
     // Every picked move counts, pruned or not: the late-move rules go by it.
     ++moveCount;
-    if (triedCount < MaxTried) tried[triedCount++] = m;
+    if (!Constants.historyOnlySearched && triedCount < MaxTried) tried[triedCount++] = m;
     node->currentMove = m;
 
     // The child's depth: one ply less, plus the first extension that applies.
@@ -276,6 +284,8 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
       UnmakeMove(pos, m, &undo);
       continue;
     }
+
+    if (Constants.historyOnlySearched && quiet && triedCount < MaxTried) tried[triedCount++] = m;
 
     // Principal-variation search: the first move of a PV node gets the full
     // window, later ones a null window that only proves them worse, searched

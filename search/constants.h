@@ -40,6 +40,23 @@
   X(f32, nullMinDepth, 2.0f, 1.0f, 5.0f) \
   X(f32, nullReduction, 3.0f, 1.0f, 5.0f) \
   X(f32, verifyReduction, 4.0f, 2.0f, 8.0f) \
+  /* What a null-move fail-high is followed by at depths where it is        */ \
+  /* verified: 0 the verification is searched and beta returned whatever it */ \
+  /* found, 1 a verification below beta lets the node go on (zugzwang), 2   */ \
+  /* no verification.                                                        */ \
+  X(i32, nullVerification, 0, 0, 2) \
+  /* Table rules: whether an exact entry of sufficient depth ends a non-PV   */ \
+  /* node, and the replacement (0: a result of a known position only when    */ \
+  /* strictly deeper, the shallowest entry of the bucket otherwise; 1: a     */ \
+  /* result of equal or greater depth, and entries of earlier searches       */ \
+  /* first).                                                                 */ \
+  X(i32, ttExactCutoff, 0, 0, 1) \
+  X(i32, ttReplaceByAge, 0, 0, 1) \
+  /* History: whether only searched quiet moves count a failure (else every  */ \
+  /* move tried, pruned ones and captures included), and by how much the     */ \
+  /* statistics are divided from one search to the next (0 wipes them).      */ \
+  X(i32, historyOnlySearched, 0, 0, 1) \
+  X(i32, historyCarryDivisor, 0, 0, 16) \
   /* Razoring: a shallow non-PV node whose static score lies this far below  */ \
   /* beta is settled by a quiescence search when that confirms the fail-low. */ \
   X(i32, razorMargin, 300, 100, 800) \

@@ -23,9 +23,21 @@ constexpr i32 NodeLimitPollInterval = 1000;
 constexpr int InfoFromIteration = 3;
 constexpr i32 CurrMoveAfterMs = 512;
 
+// The statistics of the last search, wiped or carried scaled down: the
+// positions of the next move are much the same.
 void ClearStatistics(EngineState* engine) {
-  for (int i = 0; i < 768; ++i)
-    engine->stats.historyScore[i] = engine->stats.historyGood[i] = engine->stats.historyBad[i] = 0;
+  MoveStatistics* s = &engine->stats;
+  if (Constants.historyCarryDivisor == 0) {
+    for (int i = 0; i < 768; ++i) s->historyScore[i] = s->historyGood[i] = s->historyBad[i] = 0;
+    return;
+  }
+  // Kept apart from the wipe so that a compiled-in 0 is no division.
+  const i32 divisor = Constants.historyCarryDivisor > 0 ? Constants.historyCarryDivisor : 1;
+  for (int i = 0; i < 768; ++i) {
+    s->historyScore[i] /= divisor;
+    s->historyGood[i] /= divisor;
+    s->historyBad[i] /= divisor;
+  }
 }
 
 // Stable insertion sort by key, best first.

@@ -44,14 +44,20 @@ namespace {
 
 TTEntry* Bucket(TransTable* tt, u64 key) { return tt->entries + 4 * (key & (tt->bucketCount - 1)); }
 
+// How much an entry is worth keeping: its depth, and with replacement by age
+// entries of earlier searches below every entry of this one.
+i32 KeepValue(const TransTable* tt, const TTEntry* e) {
+  return Constants.ttReplaceByAge && e->age != tt->generation ? e->depth - 256 : e->depth;
+}
+
 // The entry of `key` in its bucket, or nullptr; *candidate receives the first
-// entry of least depth (ages play no part in the choice).
+// entry least worth keeping.
 TTEntry* FindInBucket(TransTable* tt, u64 key, TTEntry** candidate) {
   TTEntry* bucket = Bucket(tt, key);
   *candidate = bucket;
   for (int i = 0; i < 4; ++i) {
     if (bucket[i].key == key) return &bucket[i];
-    if (bucket[i].depth < (*candidate)->depth) *candidate = &bucket[i];
+    if (KeepValue(tt, &bucket[i]) < KeepValue(tt, *candidate)) *candidate = &bucket[i];
   }
   return nullptr;
 }
@@ -84,7 +90,9 @@ void Store(TransTable* tt, u64 key, Move move, i32 score, f32 depth, u32 bound) 
   tt->storeHits++;
   if (hit->age != tt->generation || hit->age == 0) tt->fills++;
   hit->age = tt->generation;
-  if (d > hit->depth) {
+  // A result for a known position replaces the entry only when deeper; with
+  // replacement by age also at equal depth (a re-search's new best move).
+  if (d > hit->depth || (Constants.ttReplaceByAge && d == hit->depth)) {
     hit->depth = d;
     hit->score = i16(score);
     hit->moveAndBound = move | bound << 24;

@@ -194,6 +194,14 @@ inline PlyRecord FreshPly(i16 low = -InfiniteScore, i16 high = InfiniteScore) {
 
 // One engine for the whole suite, on the built-in weights; it never reads the
 // standard input.
+#ifdef TARVO_TUNE
+// Puts the search constants back when a tuning-build test that changed them
+// ends, however it ends.
+struct RestoreConstantsAtExit {
+  ~RestoreConstantsAtExit() { Constants = DefaultConstants; }
+};
+#endif
+
 class SharedEngine : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {

@@ -258,9 +258,7 @@ TEST_F(NewDepthFixture, FirstApplyingRuleDecides) {
   Constants.extPassedPawn = Constants.extPassedPawnPv = 0.375f;
   Constants.extRecapture = Constants.extRecapturePv = 0.5f;
   Constants.extCritical = Constants.extCriticalPv = 0.625f;
-  struct Restore {
-    ~Restore() { Constants = DefaultConstants; }
-  } restore;
+  RestoreConstantsAtExit restore;
 
   // The only reply to a knight check, h2×g3, also checks the king on h4.
   Load("8/8/8/8/7k/6n1/6PP/6RK w - - 0 1");

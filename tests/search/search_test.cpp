@@ -107,6 +107,29 @@ TEST_F(SearchTest, MateScoresThroughTheTableCountFromTheReadingNode) {
   EXPECT_EQ(engine->progress.nodes, before + 1) << "the bound should end the node";
 }
 
+#ifdef TARVO_TUNE
+TEST_F(SearchTest, StatisticsCarryFromSearchToSearchWhenAsked) {
+  RestoreConstantsAtExit restore;
+  // The statistics of a queen move; the position has no queen, so only the
+  // step between searches can change them.
+  const int index = HistoryIndex(White, MakeMoveWord(Sq("d4"), Sq("d1"), Queen, Empty));
+  static SearchLimits limits;
+  for (const i32 divisor : {0, 4}) {
+    Constants.historyCarryDivisor = divisor;
+    Fresh("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1");
+    engine->stats.historyScore[index] = 400;
+    engine->stats.historyGood[index] = 40;
+    engine->stats.historyBad[index] = 80;
+    limits = SearchLimits{};
+    limits.depth = 2;
+    RootSearch(engine, &pos, &limits);
+    EXPECT_EQ(engine->stats.historyScore[index], divisor ? 100 : 0) << divisor;
+    EXPECT_EQ(engine->stats.historyGood[index], divisor ? 10 : 0) << divisor;
+    EXPECT_EQ(engine->stats.historyBad[index], divisor ? 20 : 0) << divisor;
+  }
+}
+#endif
+
 TEST_F(SearchTest, DrawsByRuleInsideTheTree) {
   // A single repetition two plies deep is a draw.
   Fresh(StartFen);

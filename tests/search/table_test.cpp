@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "search/state.h"
+#include "tests/support.h"
 
 namespace {
 
@@ -73,6 +74,28 @@ TEST_F(TableTest, ReplacesFirstShallowestEntryOfTheBucket) {
   EXPECT_EQ(bucket[3].key, KeyInBucket(b, 4));
   EXPECT_EQ(Probe(&tt, KeyInBucket(b, 2)), nullptr);
 }
+
+#ifdef TARVO_TUNE
+TEST_F(TableTest, ReplacementByAgeTakesEqualDepthsAndEarlierSearchesFirst) {
+  RestoreConstantsAtExit restore;
+  Constants.ttReplaceByAge = 1;
+  tt.generation = 1;
+  // A re-search at the same depth brings a new best move: it is kept.
+  Store(&tt, 77, 0x111, 120, 5.0f, BoundLower);
+  Store(&tt, 77, 0x222, 60, 5.0f, BoundExact);
+  EXPECT_EQ(EntryMove(Probe(&tt, 77)), 0x222u);
+  // Three deep entries of search 1 and a shallow one of search 2: a new
+  // position takes the first slot of search 1, not the shallow current one.
+  const u64 b = 1234;
+  for (int i = 0; i < 3; ++i) Store(&tt, KeyInBucket(b, i + 1), 0x100 + i, 0, 9.0f, BoundExact);
+  tt.generation = 2;
+  Store(&tt, KeyInBucket(b, 4), 0x104, 0, 1.0f, BoundExact);
+  Store(&tt, KeyInBucket(b, 9), 0x999, 0, 2.0f, BoundExact);
+  const TTEntry* bucket = tt.entries + 4 * b;
+  EXPECT_EQ(bucket[0].key, KeyInBucket(b, 9));
+  EXPECT_EQ(bucket[3].key, KeyInBucket(b, 4));
+}
+#endif
 
 TEST_F(TableTest, ProbeRefreshesAgeAndCounts) {
   tt.generation = 3;
