@@ -82,6 +82,12 @@ void HandleUci(OptionTable* options, EngineState* engine) {
     else
       Print("option name %s type %s default %s %s\n", o.name, OptionTypeNames[o.type], o.value, o.extra);
   }
+#ifdef TARVO_TUNE
+  for (int i = 0; i < TunableConstantCount; ++i) {
+    const TunableConstant& c = TunableConstants[i];
+    Print("option name %s type spin default %d min %d max %d\n", c.name, c.value, c.low, c.high);
+  }
+#endif
   ApplyOptions(options, engine);
   Print("uciok\n");
   ReportParameters(&options->parameterReport);
@@ -146,6 +152,26 @@ void AnswerValue(const OptionEntry* entry, const char* shown, bool cut, const En
 // "setoption name <name> [value <value>]"; a button is pressed by omitting the
 // value. Every setting the engine does not take as written is answered with
 // one "info string" line.
+#ifdef TARVO_TUNE
+// The tuning build's search constants: set, clamped to their range, and
+// answered like any spin option; false when the name is none of them.
+bool SetTunableConstant(const char* name, const char* shown) {
+  for (int i = 0; i < TunableConstantCount; ++i) {
+    const TunableConstant& c = TunableConstants[i];
+    if (std::strcmp(c.name, name) != 0) continue;
+    const i32 number = ParseInt(shown);
+    const i32 inUse = !IsWholeNumber(shown) ? c.value : number < c.low ? c.low : number > c.high ? c.high : number;
+    c.set(inUse);
+    if (!IsWholeNumber(shown))
+      Print("info string %s %s is not a number; using %d\n", name, shown, inUse);
+    else if (inUse != number)
+      Print("info string %s %s is outside %d..%d; using %d\n", name, shown, c.low, c.high, inUse);
+    return true;
+  }
+  return false;
+}
+#endif
+
 void HandleSetOption(const char* line, OptionTable* options, EngineState* engine) {
   const char* rest = std::strlen(line) > 15 ? line + 15 : "";
   char name[OptionTextSize];
@@ -170,6 +196,9 @@ void HandleSetOption(const char* line, OptionTable* options, EngineState* engine
   ShownText(name, shownName);
   ShownText(value, shown);
   OptionEntry* entry = const_cast<OptionEntry*>(FindOption(options, name));
+#ifdef TARVO_TUNE
+  if (entry == nullptr && SetTunableConstant(shownName, shown)) return;
+#endif
   if (entry == nullptr) {
     ApplyOptions(options, engine);
     if (shownName[0] == '\0')

@@ -69,8 +69,8 @@
   /* trunc(ln(depth) * scale + base) cannot reach alpha (100 at depth 1,     */ \
   /* 197 at depth 2, 253 at depth 3).                                        */ \
   X(f32, futilityMaxDepth, 100.0f, 1.0f, 100.0f) \
-  X(f32, futilityMarginBase, 100.0f, 0.0f, 300.0f) \
-  X(f32, futilityMarginLogScale, 140.0f, 0.0f, 400.0f) \
+  X(i32, futilityMarginBase, 100, 0, 300) \
+  X(i32, futilityMarginLogScale, 140, 0, 400) \
   /* Late-move pruning of quiet moves whose history says they rarely cut     */ \
   /* off: from move max(perPly * depth, minimum) on they must create a       */ \
   /* threat to be searched, and from move perPly * depth + extra on they are */ \

@@ -10,6 +10,7 @@
 #include "engine/hash_size.h"
 #include "search/state.h"
 #include "search/table.h"
+#include "tests/support.h"
 
 namespace {
 
@@ -65,8 +66,16 @@ TEST_F(UciTest, UciReplyIsExact) {
                          "option name UCI_ShowCurrLine type check default false \n"
                          "option name UCI_EngineAbout type string default Tarvo by Halvesk \n"
                          "option name Move Overhead type spin default 10 min 0 max 5000\n"
-                         "option name Threads type spin default 1 min 1 max 1\n"
-                         "uciok\n";
+                         "option name Threads type spin default 1 min 1 max 1\n";
+#ifdef TARVO_TUNE
+  // The tuning build announces its search constants after the engine's own options.
+  for (int i = 0; i < TunableConstantCount; ++i) {
+    const TunableConstant& c = TunableConstants[i];
+    expected += std::string("option name ") + c.name + " type spin default " + std::to_string(c.value) +
+                " min " + std::to_string(c.low) + " max " + std::to_string(c.high) + "\n";
+  }
+#endif
+  expected += "uciok\n";
   EXPECT_EQ(Run("uci\n"), expected);
   EXPECT_EQ(Run("isready\n"), "readyok\n");
 }
@@ -251,6 +260,19 @@ TEST_F(UciTest, OverlongOptionValuesAreCut) {
   EXPECT_EQ(Run("setoption name " + name + " value 3\n"),
             "info string unknown option: " + name.substr(0, 127) + "\n");
 }
+
+#ifdef TARVO_TUNE
+TEST_F(UciTest, TuningBuildAnnouncesAndSetsTheSearchConstants) {
+  RestoreConstantsAtExit restore;
+  EXPECT_NE(Run("uci\n").find("option name lmrReduction type spin default 16 min 8 max 48\n"), std::string::npos);
+  EXPECT_EQ(Run("setoption name lmrReduction value 24\n"), "");
+  EXPECT_EQ(Constants.lmrReduction, 1.5f);
+  EXPECT_EQ(Run("setoption name razorMargin value 5000\n"), "info string razorMargin 5000 is outside 100..800; using 800\n");
+  EXPECT_EQ(Constants.razorMargin, 800);
+  EXPECT_EQ(Run("setoption name razorMargin value wide\n"), "info string razorMargin wide is not a number; using 300\n");
+  EXPECT_EQ(Constants.razorMargin, 300);
+}
+#endif
 
 TEST_F(UciTest, NewGameEmptiesTheTable) {
   engine->tt.entries[3].key = 99;
