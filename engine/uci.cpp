@@ -160,7 +160,10 @@ bool SetTunableConstant(const char* name, const char* shown) {
     const TunableConstant& c = TunableConstants[i];
     if (std::strcmp(c.name, name) != 0) continue;
     const i32 number = ParseInt(shown);
-    const i32 inUse = !IsWholeNumber(shown) ? c.value : number < c.low ? c.low : number > c.high ? c.high : number;
+    const i32 inUse = !IsWholeNumber(shown) ? c.value
+                      : number < c.low      ? c.low
+                      : number > c.high     ? c.high
+                                            : number;
     c.set(inUse);
     if (!IsWholeNumber(shown))
       Print("info string %s %s is not a number; using %d\n", name, shown, inUse);

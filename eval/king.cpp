@@ -31,9 +31,9 @@ void KingSafety(EvalContext* ctx, int colour) {
   const i32 maxShelter = w->MAX_SHELTER_VALUE > 1 ? w->MAX_SHELTER_VALUE : 1;
   const i32 minShelter = w->MIN_SHELTER_VALUE > 1 ? w->MIN_SHELTER_VALUE : 1;
   const i64 cover = s0 < 0 ? 0 : s0 > maxShelter ? maxShelter : s0;
-  const i64 blended =
-      (i64(ctx->goodShelterSum[attacker]) * cover + i64(ctx->badShelterSum[attacker]) * (maxShelter - cover)) /
-      maxShelter;
+  const i64 blended = (i64(ctx->goodShelterSum[attacker]) * cover +
+                       i64(ctx->badShelterSum[attacker]) * (maxShelter - cover)) /
+                      maxShelter;
 
   // The table ends at 15 attackers. Promotions make more pieces possible
   // than the table foresees, and a set-up position may hold still more, so

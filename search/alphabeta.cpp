@@ -74,7 +74,9 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
 
   // Horizon: from here only captures (and a few checks) are searched, until
   // the position is quiet enough for its static score to stand.
-  if (depth <= 0.0f) return Quiesce(engine, pos, alpha, beta, (pvNode ? Constants.qsCheckDepthPv : Constants.qsCheckDepth), ply);
+  if (depth <= 0.0f)
+    return Quiesce(engine, pos, alpha, beta, (pvNode ? Constants.qsCheckDepthPv : Constants.qsCheckDepth),
+                   ply);
 
   // Early returns: an abandoned search unwinds with no score; a draw by the
   // fifty-move rule or by a repetition needs no search (one repetition is
@@ -134,8 +136,9 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     // fails high, a real move would too, since the right to move is worth
     // something, except in zugzwang: hence no null move with only king and
     // pawns. Deep nodes try it only when the static score is already at beta.
-    // At larger depths a verification search follows a fail-high; it leaves
-    // its table entries and statistics, and its score is not used.
+    // At larger depths a verification search follows a fail-high; what its
+    // score decides is a tunable choice (by default nothing: it leaves only
+    // its table entries and statistics).
     if (nullAllowed && depth >= Constants.nullMinDepth && !inCheck && HasPieces(pos, pos->side)) {
       const f32 R = Constants.nullReduction;
       if (!(double(R) < double(depth) - 1.0 && eval < beta)) {
@@ -220,8 +223,8 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     // off are not tried at all, or (not quite so late) only when they create
     // a threat, which the threat test below sees once the move is made.
     bool marked = false;
-    if (f32(moveCount) >= std::max(Constants.lateMoveMarkPerPly * depth, Constants.lateMoveMarkMinimum) && !pvNode && !inCheck &&
-        !extended && !castle && quiet && !passed &&
+    if (f32(moveCount) >= std::max(Constants.lateMoveMarkPerPly * depth, Constants.lateMoveMarkMinimum) &&
+        !pvNode && !inCheck && !extended && !castle && quiet && !passed &&
         i64(engine->stats.historyGood[index]) * i64(depth) < i64(engine->stats.historyBad[index])) {
       if (f32(moveCount) >= Constants.lateMoveMarkPerPly * depth + Constants.lateMovePruneExtra) continue;
       marked = true;
@@ -231,7 +234,8 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     // move, killers or captures) are searched shallower first, and again at
     // full depth only when they beat alpha.
     bool reduced = false;
-    if (depth >= Constants.lmrMinDepth && moveCount >= (pvNode ? Constants.lmrMinMovesPv : Constants.lmrMinMoves) &&
+    if (depth >= Constants.lmrMinDepth &&
+        moveCount >= (pvNode ? Constants.lmrMinMovesPv : Constants.lmrMinMoves) &&
         picker->stage == StageQuiets && !extended && !castle && !passed &&
         i64(engine->stats.historyGood[index]) * Constants.lmrHistoryPercent / 100 <
             i64(engine->stats.historyBad[index])) {
@@ -338,7 +342,8 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
   // score, and stored as a bound it would cut later nodes off with a value
   // outside every window.
   if (depth >= Constants.ttMinDepth)
-    Store(&engine->tt, pos->key, bestMove, ScoreToTable(best == -InfiniteScore ? origAlpha : best, ply), depth, bound);
+    Store(&engine->tt, pos->key, bestMove, ScoreToTable(best == -InfiniteScore ? origAlpha : best, ply),
+          depth, bound);
 
   // Fail hard: the window's lower edge as raised, the cut-off score after a cut-off.
   return alpha;

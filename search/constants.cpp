@@ -31,8 +31,9 @@ T FromUci(i32 v) {
 }  // namespace
 
 const TunableConstant TunableConstants[] = {
-#define TARVO_TUNABLE(type, name, value, low, high) \
-  {#name, ToUci<type>(value), ToUci<type>(low), ToUci<type>(high), [](i32 v) { Constants.name = FromUci<type>(v); }},
+#define TARVO_TUNABLE(type, name, value, low, high)                \
+  {#name, ToUci<type>(value), ToUci<type>(low), ToUci<type>(high), \
+   [](i32 v) { Constants.name = FromUci<type>(v); }},
     TARVO_SEARCH_CONSTANTS(TARVO_TUNABLE)
 #undef TARVO_TUNABLE
 };

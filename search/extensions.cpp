@@ -129,7 +129,8 @@ f32 NewDepth(const EngineState* engine, const Position* pos, f32 depth, int ply,
              bool inCheck, const MovePicker* picker) {
   const f32 next = DepthMinusOne(depth);
 
-  if (inCheck && picker->evasionCount == 1) return next + (pvNode ? Constants.extSingleReplyPv : Constants.extSingleReply);
+  if (inCheck && picker->evasionCount == 1)
+    return next + (pvNode ? Constants.extSingleReplyPv : Constants.extSingleReply);
 
   if (GivesCheck(pos, move, picker->discOrth, picker->discDiag)) {
     if (!pvNode && StaticExchange(pos, move) < Constants.losingCheckExchange)

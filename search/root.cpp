@@ -205,9 +205,10 @@ void RootSearch(EngineState* engine, Position* pos, SearchLimits* limits) {
     // second at iteration 2 is the easy move while it stays best.
     SortRootMoves(rootMoves);
     if (iteration == 2)
-      easyMove = (rootMoves->count >= 2 && rootMoves->score[0] - rootMoves->score[1] >= Constants.easyMoveMargin)
-                     ? root->pv[0]
-                     : NoMove;
+      easyMove =
+          (rootMoves->count >= 2 && rootMoves->score[0] - rootMoves->score[1] >= Constants.easyMoveMargin)
+              ? root->pv[0]
+              : NoMove;
     else if (iteration > 2 && easyMove != root->pv[0])
       easyMove = NoMove;
 

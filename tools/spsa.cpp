@@ -57,7 +57,8 @@ bool ReadBlock(const char* path, std::vector<Tuned>* block) {
     const int n = std::sscanf(line, "%127s %lf %lf %lf %lf %lf %c", name, &t.value, &t.low, &t.high, &t.cEnd,
                               &t.rEnd, &extra);
     if (n <= 0) continue;
-    if (n != 6 || !(t.low < t.high) || t.value < t.low || t.value > t.high || !(t.cEnd > 0) || !(t.rEnd > 0)) {
+    if (n != 6 || !(t.low < t.high) || t.value < t.low || t.value > t.high || !(t.cEnd > 0) ||
+        !(t.rEnd > 0)) {
       std::fprintf(stderr, "tarvo-spsa: %s:%d: want NAME START LOW HIGH C_END R_END, LOW <= START <= HIGH\n",
                    path, number);
       ok = false;
@@ -129,17 +130,28 @@ int main(int argc, char** argv) {
   u64 seed = 1;
   ArgReader args = StartArgs("tarvo-spsa", argc, argv);
   while (NextArg(&args)) {
-    if (ArgIs(&args, "--engine")) engine = ArgText(&args);
-    else if (ArgIs(&args, "--block")) blockFile = ArgText(&args);
-    else if (ArgIs(&args, "--iterations")) iterations = ArgInt(&args, 1, 10000000);
-    else if (ArgIs(&args, "--pairs")) pairs = ArgInt(&args, 1, 1000);
-    else if (ArgIs(&args, "--tc")) tc = ArgText(&args);
-    else if (ArgIs(&args, "--book")) book = ArgText(&args);
-    else if (ArgIs(&args, "--concurrency")) concurrency = ArgInt(&args, 1, 64);
-    else if (ArgIs(&args, "--seed")) seed = ArgUnsigned(&args, UINT64_MAX);
-    else if (ArgIs(&args, "--state")) statePath = ArgText(&args);
-    else if (ArgIs(&args, "--log")) logPath = ArgText(&args);
-    else UnknownArg(&args);
+    if (ArgIs(&args, "--engine"))
+      engine = ArgText(&args);
+    else if (ArgIs(&args, "--block"))
+      blockFile = ArgText(&args);
+    else if (ArgIs(&args, "--iterations"))
+      iterations = ArgInt(&args, 1, 10000000);
+    else if (ArgIs(&args, "--pairs"))
+      pairs = ArgInt(&args, 1, 1000);
+    else if (ArgIs(&args, "--tc"))
+      tc = ArgText(&args);
+    else if (ArgIs(&args, "--book"))
+      book = ArgText(&args);
+    else if (ArgIs(&args, "--concurrency"))
+      concurrency = ArgInt(&args, 1, 64);
+    else if (ArgIs(&args, "--seed"))
+      seed = ArgUnsigned(&args, UINT64_MAX);
+    else if (ArgIs(&args, "--state"))
+      statePath = ArgText(&args);
+    else if (ArgIs(&args, "--log"))
+      logPath = ArgText(&args);
+    else
+      UnknownArg(&args);
   }
   if (args.failed) return Usage();
   if (engine == nullptr || blockFile == nullptr || iterations == 0) {
@@ -154,10 +166,9 @@ int main(int argc, char** argv) {
   const std::string tcArg = "tc=" + tc;
   const std::string cmdArg = std::string("cmd=") + engine;
   const std::string bookArg = "file=" + book;
-  std::vector<const char*> matchArgv = {"tarvo-match", "-each",        cmdArg.c_str(), tcArg.c_str(),
-                                        "-engine",     "name=up",      "-engine",      "name=down",
-                                        "-openings",   bookArg.c_str(), "order=random", "-repeat",
-                                        "-quiet"};
+  std::vector<const char*> matchArgv = {
+      "tarvo-match", "-each",     cmdArg.c_str(),  tcArg.c_str(),  "-engine", "name=up", "-engine",
+      "name=down",   "-openings", bookArg.c_str(), "order=random", "-repeat", "-quiet"};
   InitBoardTables();
   match::MatchSpec base;
   if (!match::ParseMatchArgs(int(matchArgv.size()), const_cast<char**>(matchArgv.data()), &base))
@@ -209,7 +220,8 @@ int main(int argc, char** argv) {
     }
     if (statePath != nullptr) WriteState(statePath, k + 1, block);
     if (log != nullptr) {
-      std::fprintf(log, "iteration %d: +%d -%d =%d", k, report.tally.wins, report.tally.losses, report.tally.draws);
+      std::fprintf(log, "iteration %d: +%d -%d =%d", k, report.tally.wins, report.tally.losses,
+                   report.tally.draws);
       for (const Tuned& t : block) std::fprintf(log, " %s=%.2f", t.name.c_str(), t.value);
       std::fprintf(log, "\n");
       std::fflush(log);

@@ -264,12 +264,15 @@ TEST_F(UciTest, OverlongOptionValuesAreCut) {
 #ifdef TARVO_TUNE
 TEST_F(UciTest, TuningBuildAnnouncesAndSetsTheSearchConstants) {
   RestoreConstantsAtExit restore;
-  EXPECT_NE(Run("uci\n").find("option name lmrReduction type spin default 16 min 8 max 48\n"), std::string::npos);
+  EXPECT_NE(Run("uci\n").find("option name lmrReduction type spin default 16 min 8 max 48\n"),
+            std::string::npos);
   EXPECT_EQ(Run("setoption name lmrReduction value 24\n"), "");
   EXPECT_EQ(Constants.lmrReduction, 1.5f);
-  EXPECT_EQ(Run("setoption name razorMargin value 5000\n"), "info string razorMargin 5000 is outside 100..800; using 800\n");
+  EXPECT_EQ(Run("setoption name razorMargin value 5000\n"),
+            "info string razorMargin 5000 is outside 100..800; using 800\n");
   EXPECT_EQ(Constants.razorMargin, 800);
-  EXPECT_EQ(Run("setoption name razorMargin value wide\n"), "info string razorMargin wide is not a number; using 300\n");
+  EXPECT_EQ(Run("setoption name razorMargin value wide\n"),
+            "info string razorMargin wide is not a number; using 300\n");
   EXPECT_EQ(Constants.razorMargin, 300);
 }
 #endif

@@ -120,9 +120,7 @@ TEST(AllocateTime, LimitsNeverRiseAsTheClockFalls) {
   // Down to the last millisecond, with and without an increment and a move
   // overhead, a shorter clock never allows a longer think, and both limits
   // stay inside it.
-  const struct {
-    i32 inc, overhead;
-  } clocks[] = {{0, 0}, {10, 0}, {50, 10}, {100, 0}};
+  const struct { i32 inc, overhead; } clocks[] = {{0, 0}, {10, 0}, {50, 10}, {100, 0}};
   for (const auto& c : clocks) {
     Budget last = Allocate(White, 2001, 0, c.inc, 0, 0, false, 1, c.overhead);
     for (i32 time = 2000; time >= 1; --time) {
