@@ -23,8 +23,8 @@
 
 int main(int argc, char** argv) {
   InitBoardTables();
-  match::MatchSpec spec;
-  if (argc < 2 || !match::ParseMatchArgs(argc, argv, &spec)) {
+  match::MatchSetup setup;
+  if (argc < 2 || !match::ParseMatchArgs(argc, argv, &setup)) {
     std::fprintf(
         stderr,
         "usage: tarvo-match -engine cmd=PATH [name=N] [dir=D] [option.X=V] [tc=B+I|st=S|nodes=N|depth=N] "
@@ -37,8 +37,8 @@ int main(int argc, char** argv) {
         "       [-timemargin MS] [-movetimeout MS] [-quiet]\n");
     return BadArgumentsStatus;
   }
-  const match::MatchReport report = match::RunMatch(spec, stdout);
+  const match::MatchReport report = match::RunMatch(setup, stdout);
   if (!report.started) return 1;
-  match::PrintSummary(spec, report, stdout);
+  match::PrintSummary(setup, report, stdout);
   return 0;
 }

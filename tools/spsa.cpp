@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
       "tarvo-match", "-each",     cmdArg.c_str(),  tcArg.c_str(),  "-engine", "name=up", "-engine",
       "name=down",   "-openings", bookArg.c_str(), "order=random", "-repeat", "-quiet"};
   InitBoardTables();
-  match::MatchSpec base;
+  match::MatchSetup base;
   if (!match::ParseMatchArgs(int(matchArgv.size()), const_cast<char**>(matchArgv.data()), &base))
     return BadArgumentsStatus;
   base.games = 2;
@@ -188,8 +188,8 @@ int main(int argc, char** argv) {
   int totalWins = 0, totalLosses = 0, totalDraws = 0;
   for (int k = first; k <= iterations; ++k) {
     std::vector<double> flip(block.size());
-    match::MatchSpec spec = base;
-    spec.seed = seed * 1000003 + u64(k);
+    match::MatchSetup setup = base;
+    setup.seed = seed * 1000003 + u64(k);
     for (size_t i = 0; i < block.size(); ++i) {
       const Tuned& t = block[i];
       const double c = t.cEnd * std::pow(n, Gamma);
@@ -197,10 +197,10 @@ int main(int argc, char** argv) {
       flip[i] = (NextRandom(&random) & 1) ? 1.0 : -1.0;
       const long up = std::lround(Clamp(t.value + ck * flip[i], t.low, t.high));
       const long down = std::lround(Clamp(t.value - ck * flip[i], t.low, t.high));
-      spec.engines[0].options.push_back({t.name, std::to_string(up)});
-      spec.engines[1].options.push_back({t.name, std::to_string(down)});
+      setup.engines[0].options.push_back({t.name, std::to_string(up)});
+      setup.engines[1].options.push_back({t.name, std::to_string(down)});
     }
-    const match::MatchReport report = match::RunMatch(spec, sink);
+    const match::MatchReport report = match::RunMatch(setup, sink);
     if (!report.started) {
       std::fprintf(stderr, "tarvo-spsa: the engine could not be started\n");
       return 1;

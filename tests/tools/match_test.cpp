@@ -156,22 +156,22 @@ TEST(MatchArgs, CutechessStyleSettingsAreReadAndCheckedWhole) {
       "300",           "-repeat",      "-sprt",   "elo0=-5",   "elo1=0",         "alpha=0.1",   "-openings",
       "file=book.epd", "order=random", "start=3", "-draw",     "movenumber=40",  "movecount=8", "score=10"};
   std::vector<char*> argv = Argv(words);
-  MatchSpec spec;
-  ASSERT_TRUE(ParseMatchArgs(int(argv.size()), argv.data(), &spec));
-  EXPECT_EQ(spec.engines[0].name, "new");
-  EXPECT_EQ(spec.engines[1].name, "b");
-  EXPECT_TRUE(spec.engines[0].ponder);
-  ASSERT_EQ(spec.engines[0].options.size(), 1u);
-  EXPECT_EQ(spec.engines[0].options[0].second, "32");
-  EXPECT_EQ(spec.engines[0].limits.baseMs, 2000);  // from -each
-  EXPECT_EQ(spec.engines[1].limits.baseMs, 8000);  // its own setting wins
-  EXPECT_EQ(spec.engines[1].limits.incMs, 80);
-  EXPECT_EQ(spec.games * spec.rounds, 600);
-  EXPECT_TRUE(spec.repeat && spec.sprt && spec.randomOrder);
-  EXPECT_EQ(spec.sprtSettings.elo0, -5);
-  EXPECT_EQ(spec.sprtSettings.alpha, 0.1);
-  EXPECT_EQ(spec.openingStart, 3);
-  EXPECT_EQ(spec.drawMoveCount, 8);
+  MatchSetup setup;
+  ASSERT_TRUE(ParseMatchArgs(int(argv.size()), argv.data(), &setup));
+  EXPECT_EQ(setup.engines[0].name, "new");
+  EXPECT_EQ(setup.engines[1].name, "b");
+  EXPECT_TRUE(setup.engines[0].ponder);
+  ASSERT_EQ(setup.engines[0].options.size(), 1u);
+  EXPECT_EQ(setup.engines[0].options[0].second, "32");
+  EXPECT_EQ(setup.engines[0].limits.baseMs, 2000);  // from -each
+  EXPECT_EQ(setup.engines[1].limits.baseMs, 8000);  // its own setting wins
+  EXPECT_EQ(setup.engines[1].limits.incMs, 80);
+  EXPECT_EQ(setup.games * setup.rounds, 600);
+  EXPECT_TRUE(setup.repeat && setup.sprt && setup.randomOrder);
+  EXPECT_EQ(setup.sprtSettings.elo0, -5);
+  EXPECT_EQ(setup.sprtSettings.alpha, 0.1);
+  EXPECT_EQ(setup.openingStart, 3);
+  EXPECT_EQ(setup.drawMoveCount, 8);
 
   const std::vector<std::vector<std::string>> refused = {
       {"tarvo-match", "-engine", "cmd=a", "nodes=4k", "-engine", "cmd=b", "nodes=1"},
@@ -182,7 +182,7 @@ TEST(MatchArgs, CutechessStyleSettingsAreReadAndCheckedWhole) {
   };
   for (std::vector<std::string> r : refused) {
     std::vector<char*> bad = Argv(r);
-    MatchSpec ignored;
+    MatchSetup ignored;
     testing::internal::CaptureStderr();
     EXPECT_FALSE(ParseMatchArgs(int(bad.size()), bad.data(), &ignored)) << r.back();
     EXPECT_NE(testing::internal::GetCapturedStderr(), "");
@@ -190,8 +190,8 @@ TEST(MatchArgs, CutechessStyleSettingsAreReadAndCheckedWhole) {
 }
 
 // Tarvo in a folder of its own (it writes a weights dump where it runs).
-EngineSpec Tarvo(const TempDir& dir, const char* name, Limits limits) {
-  EngineSpec e;
+EngineSetup Tarvo(const TempDir& dir, const char* name, Limits limits) {
+  EngineSetup e;
   e.name = name;
   e.command = TARVO_ENGINE_PATH;
   e.dir = dir.Path();
@@ -210,10 +210,10 @@ struct Timed {
   double seconds;
 };
 
-Timed PlayMatch(const MatchSpec& spec) {
+Timed PlayMatch(const MatchSetup& setup) {
   const auto start = std::chrono::steady_clock::now();
   FILE* sink = std::tmpfile();
-  Timed t{RunMatch(spec, sink), 0};
+  Timed t{RunMatch(setup, sink), 0};
   std::fclose(sink);
   t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return t;
@@ -232,15 +232,15 @@ TEST(MatchRunner, EachFaultLosesAndIsCountedApart) {
                         {"flood", Hang},          {"slow", TimeLoss}};
   TempDir dir;
   for (const Case& c : cases) {
-    MatchSpec spec;
-    spec.engines[0] = Tarvo(dir, "tarvo", Clock(400, 0));
-    spec.engines[1].name = c.mode;
-    spec.engines[1].command = std::string("sh " TARVO_SOURCE_DIR "/tests/tools/fake_engine.sh ") + c.mode;
-    spec.engines[1].limits = Clock(400, 0);
-    spec.games = 2;
-    spec.repeat = true;
-    spec.quiet = true;
-    const Timed t = PlayMatch(spec);
+    MatchSetup setup;
+    setup.engines[0] = Tarvo(dir, "tarvo", Clock(400, 0));
+    setup.engines[1].name = c.mode;
+    setup.engines[1].command = std::string("sh " TARVO_SOURCE_DIR "/tests/tools/fake_engine.sh ") + c.mode;
+    setup.engines[1].limits = Clock(400, 0);
+    setup.games = 2;
+    setup.repeat = true;
+    setup.quiet = true;
+    const Timed t = PlayMatch(setup);
     ASSERT_TRUE(t.report.started) << c.mode;
     EXPECT_EQ(t.report.tally.wins, 2) << c.mode;
     EXPECT_EQ(t.report.tally.penta[4], 1) << c.mode;
@@ -249,17 +249,17 @@ TEST(MatchRunner, EachFaultLosesAndIsCountedApart) {
       EXPECT_EQ(t.report.faults[0][k], 0) << c.mode << " " << FaultNames[k];
     }
     // Two games of at most a clock and a grace each, plus start-ups.
-    EXPECT_LT(t.seconds, 2 * (0.4 + spec.hangGraceMs / 1000.0) + 4) << c.mode;
+    EXPECT_LT(t.seconds, 2 * (0.4 + setup.hangGraceMs / 1000.0) + 4) << c.mode;
   }
 }
 
 TEST(MatchRunner, AnEngineThatCannotStartStopsTheMatchAtOnce) {
   TempDir dir;
-  MatchSpec spec;
-  spec.engines[0] = Tarvo(dir, "tarvo", Clock(400, 0));
-  spec.engines[1] = Tarvo(dir, "missing", Clock(400, 0));
-  spec.engines[1].command = dir.Path() + "/no-such-engine";
-  const Timed t = PlayMatch(spec);
+  MatchSetup setup;
+  setup.engines[0] = Tarvo(dir, "tarvo", Clock(400, 0));
+  setup.engines[1] = Tarvo(dir, "missing", Clock(400, 0));
+  setup.engines[1].command = dir.Path() + "/no-such-engine";
+  const Timed t = PlayMatch(setup);
   EXPECT_FALSE(t.report.started);
   EXPECT_LT(t.seconds, 5);
 }
@@ -270,19 +270,19 @@ TEST(MatchRunner, AnEngineThatCannotStartStopsTheMatchAtOnce) {
 // comes at the 17th pair.
 TEST(MatchRunner, SprtStopsEarlyWithTheVerdict) {
   TempDir dir;
-  MatchSpec spec;
-  spec.engines[0] = Tarvo(dir, "tarvo", Clock(400, 0));
-  spec.engines[1].name = "illegal";
-  spec.engines[1].command = "sh " TARVO_SOURCE_DIR "/tests/tools/fake_engine.sh illegal";
-  spec.engines[1].limits = Clock(400, 0);
-  spec.games = 1000;
-  spec.repeat = true;
-  spec.quiet = true;
-  spec.sprt = true;
-  spec.sprtSettings.elo1 = 50;
-  const MatchReport report = PlayMatch(spec).report;
+  MatchSetup setup;
+  setup.engines[0] = Tarvo(dir, "tarvo", Clock(400, 0));
+  setup.engines[1].name = "illegal";
+  setup.engines[1].command = "sh " TARVO_SOURCE_DIR "/tests/tools/fake_engine.sh illegal";
+  setup.engines[1].limits = Clock(400, 0);
+  setup.games = 1000;
+  setup.repeat = true;
+  setup.quiet = true;
+  setup.sprt = true;
+  setup.sprtSettings.elo1 = 50;
+  const MatchReport report = PlayMatch(setup).report;
   EXPECT_EQ(report.verdict, 1);
-  EXPECT_GE(report.llr, SprtUpperBound(spec.sprtSettings));
+  EXPECT_GE(report.llr, SprtUpperBound(setup.sprtSettings));
   EXPECT_EQ(report.tally.Games(), 34);
   EXPECT_EQ(report.tally.wins, report.tally.Games());
 }
@@ -291,24 +291,24 @@ TEST(MatchRunner, SprtStopsEarlyWithTheVerdict) {
 // game in the PGN with a result that agrees with the counts.
 TEST(MatchRunner, TarvoAgainstTarvoWritesEveryGameToThePgn) {
   TempDir dir;
-  MatchSpec spec;
-  spec.engines[0] = Tarvo(dir, "pondering", Clock(1000, 10));
-  spec.engines[0].ponder = true;
-  spec.engines[1] = Tarvo(dir, "nodes", Limits{});
-  spec.engines[1].limits.nodes = 3000;
-  spec.games = 4;
-  spec.repeat = true;
+  MatchSetup setup;
+  setup.engines[0] = Tarvo(dir, "pondering", Clock(1000, 10));
+  setup.engines[0].ponder = true;
+  setup.engines[1] = Tarvo(dir, "nodes", Limits{});
+  setup.engines[1].limits.nodes = 3000;
+  setup.games = 4;
+  setup.repeat = true;
   // One game at a time: a pondering engine keeps a core busy in its
   // opponent's time. Thirty moves each and five seconds forgiven over the
   // clock: on a loaded machine, and more so under emulation, Tarvo can run
   // late at 1+0.01, and its time keeping is not what this test checks.
-  spec.maxMoves = 30;
-  spec.timeMarginMs = 5000;
-  spec.quiet = true;
-  spec.openingsFile = TARVO_SOURCE_DIR "/tools/books/confirm.epd";
-  spec.pgnFile = dir.Path() + "/games.pgn";
-  spec.logFile = dir.Path() + "/traffic.log";
-  const MatchReport report = PlayMatch(spec).report;
+  setup.maxMoves = 30;
+  setup.timeMarginMs = 5000;
+  setup.quiet = true;
+  setup.openingsFile = TARVO_SOURCE_DIR "/tools/books/confirm.epd";
+  setup.pgnFile = dir.Path() + "/games.pgn";
+  setup.logFile = dir.Path() + "/traffic.log";
+  const MatchReport report = PlayMatch(setup).report;
   ASSERT_TRUE(report.started);
   EXPECT_EQ(report.tally.Games(), 4);
   EXPECT_EQ(report.tally.Pairs(), 2);
@@ -317,7 +317,7 @@ TEST(MatchRunner, TarvoAgainstTarvoWritesEveryGameToThePgn) {
   EXPECT_TRUE(report.clockMoves[0]);
   EXPECT_FALSE(report.clockMoves[1]);
 
-  const std::string pgn = ReadFile(spec.pgnFile);
+  const std::string pgn = ReadFile(setup.pgnFile);
   int games = 0, firstEnginePoints = 0;  // half-points
   for (size_t at = pgn.find("[Round "); at != std::string::npos; at = pgn.find("[Round ", at + 1)) {
     ++games;
@@ -329,7 +329,7 @@ TEST(MatchRunner, TarvoAgainstTarvoWritesEveryGameToThePgn) {
   }
   EXPECT_EQ(games, 4);
   EXPECT_EQ(firstEnginePoints, 2 * report.tally.wins + report.tally.draws);
-  const std::string log = ReadFile(spec.logFile);
+  const std::string log = ReadFile(setup.logFile);
   EXPECT_NE(log.find("go ponder"), std::string::npos);
   EXPECT_NE(log.find("> go nodes 3000"), std::string::npos);
 }
@@ -347,23 +347,23 @@ std::vector<std::string> PgnFens(const std::string& pgn) {
 TEST(MatchRunner, OpeningsComeInTheOrderAsked) {
   TempDir dir;
   const auto play = [&](bool random, u64 seed, int start, const std::string& pgn) {
-    MatchSpec spec;
-    spec.engines[0] = Tarvo(dir, "tarvo", Clock(400, 0));
-    spec.engines[1].name = "illegal";
-    spec.engines[1].command = "sh " TARVO_SOURCE_DIR "/tests/tools/fake_engine.sh illegal";
-    spec.engines[1].limits = Clock(400, 0);
-    spec.games = 6;
-    spec.repeat = true;
-    spec.quiet = true;
-    spec.openingsFile = TARVO_SOURCE_DIR "/tools/books/confirm.epd";
-    spec.randomOrder = random;
-    spec.seed = seed;
-    spec.openingStart = start;
-    spec.pgnFile = dir.Path() + "/" + pgn;
-    EXPECT_EQ(PlayMatch(spec).report.tally.Games(), 6);
+    MatchSetup setup;
+    setup.engines[0] = Tarvo(dir, "tarvo", Clock(400, 0));
+    setup.engines[1].name = "illegal";
+    setup.engines[1].command = "sh " TARVO_SOURCE_DIR "/tests/tools/fake_engine.sh illegal";
+    setup.engines[1].limits = Clock(400, 0);
+    setup.games = 6;
+    setup.repeat = true;
+    setup.quiet = true;
+    setup.openingsFile = TARVO_SOURCE_DIR "/tools/books/confirm.epd";
+    setup.randomOrder = random;
+    setup.seed = seed;
+    setup.openingStart = start;
+    setup.pgnFile = dir.Path() + "/" + pgn;
+    EXPECT_EQ(PlayMatch(setup).report.tally.Games(), 6);
     // The games end at the first move, so each FEN is the opening as played
     // (the book has no move counters: the PGN adds "0 1").
-    std::vector<std::string> fens = PgnFens(ReadFile(spec.pgnFile));
+    std::vector<std::string> fens = PgnFens(ReadFile(setup.pgnFile));
     for (std::string& fen : fens) fen.resize(fen.size() - 4);
     return fens;
   };
@@ -396,24 +396,24 @@ TEST(MatchRunner, GamesAreAdjudicatedByScoreAndLength) {
   // at three moves.
   const Case cases[] = {{1, 1, 1000, 0, "adjudicated draw by score", 2}, {0, 0, 0, 3, "move limit", 6}};
   for (const Case& c : cases) {
-    MatchSpec spec;
-    spec.engines[0] = Tarvo(dir, "a", nodes);
-    spec.engines[1] = Tarvo(dir, "b", nodes);
-    spec.games = 4;
-    spec.repeat = true;
-    spec.concurrency = 2;
-    spec.quiet = true;
-    spec.openingsFile = TARVO_SOURCE_DIR "/tools/books/confirm.epd";
-    spec.drawMoveNumber = c.drawMoveNumber, spec.drawMoveCount = c.drawMoveCount,
-    spec.drawScore = c.drawScore;
-    spec.maxMoves = c.maxMoves;
-    spec.pgnFile = dir.Path() + "/" + std::to_string(c.plies) + ".pgn";
-    const MatchReport report = PlayMatch(spec).report;
+    MatchSetup setup;
+    setup.engines[0] = Tarvo(dir, "a", nodes);
+    setup.engines[1] = Tarvo(dir, "b", nodes);
+    setup.games = 4;
+    setup.repeat = true;
+    setup.concurrency = 2;
+    setup.quiet = true;
+    setup.openingsFile = TARVO_SOURCE_DIR "/tools/books/confirm.epd";
+    setup.drawMoveNumber = c.drawMoveNumber, setup.drawMoveCount = c.drawMoveCount,
+    setup.drawScore = c.drawScore;
+    setup.maxMoves = c.maxMoves;
+    setup.pgnFile = dir.Path() + "/" + std::to_string(c.plies) + ".pgn";
+    const MatchReport report = PlayMatch(setup).report;
     EXPECT_EQ(report.tally.draws, 4) << c.reason;
     EXPECT_EQ(report.tally.penta[2], 2) << c.reason;  // pairs put together from two workers
     ASSERT_EQ(report.endings.size(), 1u) << c.reason;
     EXPECT_EQ(report.endings[0].first, c.reason);
-    const std::string pgn = ReadFile(spec.pgnFile);
+    const std::string pgn = ReadFile(setup.pgnFile);
     EXPECT_NE(pgn.find("[PlyCount \"" + std::to_string(c.plies) + "\"]"), std::string::npos) << c.reason;
     EXPECT_NE(pgn.find(std::string("{") + c.reason + "} 1/2-1/2"), std::string::npos) << c.reason;
   }

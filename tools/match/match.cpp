@@ -67,7 +67,7 @@ double RealOf(ArgReader* args, const std::string& key, const std::string& text, 
 }
 
 // One engine setting of -engine or -each.
-void ApplyEngineSetting(ArgReader* args, const std::string& setting, EngineSpec* e) {
+void ApplyEngineSetting(ArgReader* args, const std::string& setting, EngineSetup* e) {
   if (setting == "ponder") {
     e->ponder = true;
     return;
@@ -135,7 +135,7 @@ struct GameRecord {
 struct Worker;
 
 struct Shared {
-  const MatchSpec* spec;
+  const MatchSetup* setup;
   FILE* out;
   std::vector<std::string> openings;
   int totalGames;
@@ -162,19 +162,19 @@ constexpr int ReadyTimeoutMs = 10000;
 
 Clock::time_point After(int ms) { return Clock::now() + std::chrono::milliseconds(ms); }
 
-std::vector<std::string> SetupLines(const EngineSpec& spec) {
+std::vector<std::string> SetupLines(const EngineSetup& setup) {
   std::vector<std::string> lines;
-  for (const auto& [name, value] : spec.options)
+  for (const auto& [name, value] : setup.options)
     lines.push_back("setoption name " + name + " value " + value);
-  if (spec.ponder) lines.push_back("setoption name Ponder value true");
+  if (setup.ponder) lines.push_back("setoption name Ponder value true");
   return lines;
 }
 
 // Starts the engine when it is not running; false when it cannot be made ready.
-bool EnsureStarted(EngineProcess* e, const EngineSpec& spec) {
+bool EnsureStarted(EngineProcess* e, const EngineSetup& setup) {
   if (e->alive) return true;
   KillEngine(e);  // reaps what is left of an engine that ended
-  return StartEngine(e) && Handshake(e, SetupLines(spec), StartTimeoutMs);
+  return StartEngine(e) && Handshake(e, SetupLines(setup), StartTimeoutMs);
 }
 
 // Ends the game with a fault of engine `who`.
@@ -222,12 +222,12 @@ bool StopPondering(EngineProcess* e, int graceMs) {
 
 void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
   Shared* shared = w->shared;
-  const MatchSpec& spec = *shared->spec;
+  const MatchSetup& setup = *shared->setup;
   StartBoard(&game->board, opening);
 
   for (int i = 0; i < 2; ++i) {
     EngineProcess* e = &w->engines[i];
-    if (!EnsureStarted(e, spec.engines[i])) {
+    if (!EnsureStarted(e, setup.engines[i])) {
       const bool ended = !e->alive;
       KillEngine(e);
       return Forfeit(game, i, ended ? Crash : Hang,
@@ -243,7 +243,7 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
     }
   }
 
-  int clock[2] = {spec.engines[0].limits.baseMs, spec.engines[1].limits.baseMs};
+  int clock[2] = {setup.engines[0].limits.baseMs, setup.engines[1].limits.baseMs};
   int pondering = -1;  // the engine thinking on the expected reply, if any
   std::string ponderMove;
   int level = 0;           // plies in a row with a score within the draw score
@@ -251,15 +251,15 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
   GameBoard& board = game->board;
 
   const auto goCommand = [&](int mover, bool ponder) {
-    const Limits& l = spec.engines[mover].limits;
+    const Limits& l = setup.engines[mover].limits;
     std::string go = ponder ? "go ponder" : "go";
     if (l.HasClock()) {
       const int white = game->whiteEngine, black = 1 - white;
       const auto left = [&](int who) {
-        return std::max(1, spec.engines[who].limits.HasClock() ? clock[who] : clock[mover]);
+        return std::max(1, setup.engines[who].limits.HasClock() ? clock[who] : clock[mover]);
       };
       const auto inc = [&](int who) {
-        return spec.engines[who].limits.HasClock() ? spec.engines[who].limits.incMs : l.incMs;
+        return setup.engines[who].limits.HasClock() ? setup.engines[who].limits.incMs : l.incMs;
       };
       go += " wtime " + std::to_string(left(white)) + " btime " + std::to_string(left(black)) + " winc " +
             std::to_string(inc(white)) + " binc " + std::to_string(inc(black));
@@ -278,7 +278,7 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
       game->reason = why;
       break;
     }
-    if (spec.maxMoves > 0 && int(board.uciMoves.size()) >= 2 * spec.maxMoves) {
+    if (setup.maxMoves > 0 && int(board.uciMoves.size()) >= 2 * setup.maxMoves) {
       game->outcome = Outcome::Draw;
       game->reason = "move limit";
       break;
@@ -286,7 +286,7 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
     const int mover = board.pos.side == White ? game->whiteEngine : 1 - game->whiteEngine;
     EngineProcess* e = &w->engines[mover];
     EngineProcess* other = &w->engines[1 - mover];
-    const Limits& limits = spec.engines[mover].limits;
+    const Limits& limits = setup.engines[mover].limits;
 
     bool searching = false;
     Clock::time_point start;
@@ -297,10 +297,10 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
         break;
       }
       if (ponderMove == board.uciMoves.back()) {
-        SendLine(e, "ponderhit", After(spec.hangGraceMs));
+        SendLine(e, "ponderhit", After(setup.hangGraceMs));
         start = Clock::now();
         searching = true;
-      } else if (!StopPondering(e, spec.hangGraceMs)) {
+      } else if (!StopPondering(e, setup.hangGraceMs)) {
         const bool ended = !e->alive;
         KillEngine(e);
         Forfeit(game, mover, ended ? Crash : Hang,
@@ -310,18 +310,18 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
     }
     if (!searching) {
       ExpectBestmove(e);
-      const Clock::time_point sendBy = After(spec.hangGraceMs);
+      const Clock::time_point sendBy = After(setup.hangGraceMs);
       SendLine(e, PositionCommand(board), sendBy);
       SendLine(e, goCommand(mover, false), sendBy);
       start = Clock::now();
     }
 
     // How long the move may take before the engine is taken for hung.
-    int allowMs = spec.moveTimeoutMs;
+    int allowMs = setup.moveTimeoutMs;
     if (limits.HasClock())
-      allowMs = std::max(0, clock[mover]) + spec.timeMarginMs + spec.hangGraceMs;
+      allowMs = std::max(0, clock[mover]) + setup.timeMarginMs + setup.hangGraceMs;
     else if (limits.moveTimeMs > 0)
-      allowMs = limits.moveTimeMs + spec.timeMarginMs + spec.hangGraceMs;
+      allowMs = limits.moveTimeMs + setup.timeMarginMs + setup.hangGraceMs;
     WaitFor(e, &EngineProcess::bestmoveSeen, start + std::chrono::milliseconds(allowMs),
             pondering == 1 - mover ? other : nullptr);
     if (!e->bestmoveSeen) {
@@ -336,7 +336,7 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
     const double elapsed = std::chrono::duration<double, std::milli>(e->bestmoveAt - start).count();
     if (limits.HasClock()) {
       NoteOvershoot(shared, mover, int(std::lround(elapsed - clock[mover])));
-      if (elapsed > clock[mover] + spec.timeMarginMs) {
+      if (elapsed > clock[mover] + setup.timeMarginMs) {
         Forfeit(game, mover, TimeLoss,
                 "loses on time (" + std::to_string(int(std::lround(elapsed))) + " ms with " +
                     std::to_string(clock[mover]) + " ms left)");
@@ -344,7 +344,7 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
       }
       clock[mover] -= int(std::lround(elapsed));
       clock[mover] += limits.incMs;
-    } else if (limits.moveTimeMs > 0 && elapsed > limits.moveTimeMs + spec.timeMarginMs) {
+    } else if (limits.moveTimeMs > 0 && elapsed > limits.moveTimeMs + setup.timeMarginMs) {
       Forfeit(game, mover, TimeLoss,
               "exceeds the move time (" + std::to_string(int(std::lround(elapsed))) + " ms)");
       break;
@@ -363,20 +363,20 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
 
     // Adjudication on the scores the engines reported for their moves.
     if (e->hasScore) {
-      level = std::abs(e->score) <= spec.drawScore ? level + 1 : 0;
-      losing[mover] = e->score <= -spec.resignScore ? losing[mover] + 1 : 0;
+      level = std::abs(e->score) <= setup.drawScore ? level + 1 : 0;
+      losing[mover] = e->score <= -setup.resignScore ? losing[mover] + 1 : 0;
     } else {
       level = 0;
       losing[mover] = 0;
     }
     const int moveNumber = board.startMoveNumber + int(board.uciMoves.size()) / 2;
-    if (spec.drawMoveCount > 0 && moveNumber >= spec.drawMoveNumber && level >= 2 * spec.drawMoveCount &&
+    if (setup.drawMoveCount > 0 && moveNumber >= setup.drawMoveNumber && level >= 2 * setup.drawMoveCount &&
         RuleOutcome(&board.pos, &why) == Outcome::Ongoing) {
       game->outcome = Outcome::Draw;
       game->reason = "adjudicated draw by score";
       break;
     }
-    if (spec.resignMoveCount > 0 && losing[mover] >= spec.resignMoveCount &&
+    if (setup.resignMoveCount > 0 && losing[mover] >= setup.resignMoveCount &&
         RuleOutcome(&board.pos, &why) == Outcome::Ongoing) {
       const bool white = mover == game->whiteEngine;
       game->outcome = white ? Outcome::BlackWins : Outcome::WhiteWins;
@@ -387,12 +387,12 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
     // The engine named the reply it expects: it thinks on it in the
     // opponent's time, as under a GUI.
     // (The token's shape is checked first: the board code reads five characters.)
-    if (spec.engines[mover].ponder && words.size() >= 4 && words[2] == "ponder" && LooksLikeMove(words[3]) &&
+    if (setup.engines[mover].ponder && words.size() >= 4 && words[2] == "ponder" && LooksLikeMove(words[3]) &&
         RuleOutcome(&board.pos, &why) == Outcome::Ongoing &&
         FindLegalMove(&board.pos, words[3].c_str()) >= 2) {
       ponderMove = MoveToText(FindLegalMove(&board.pos, words[3].c_str())).text;
       ExpectBestmove(e);
-      const Clock::time_point sendBy = After(spec.hangGraceMs);
+      const Clock::time_point sendBy = After(setup.hangGraceMs);
       SendLine(e, PositionCommand(board, ponderMove.c_str()), sendBy);
       SendLine(e, goCommand(mover, true), sendBy);
       pondering = mover;
@@ -402,7 +402,7 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
   // A game that ended on the opponent's move leaves a ponder search running.
   if (pondering >= 0) {
     EngineProcess* e = &w->engines[pondering];
-    if (!e->bestmoveSeen && !StopPondering(e, spec.hangGraceMs)) {
+    if (!e->bestmoveSeen && !StopPondering(e, setup.hangGraceMs)) {
       std::lock_guard<std::mutex> hold(shared->lock);
       ++shared->report.faults[pondering][e->alive ? Hang : Crash];
       KillEngine(e);
@@ -419,13 +419,13 @@ const char* ResultText(Outcome o) {
 
 void WritePgn(Shared* shared, const GameRecord& game) {
   if (shared->pgn == nullptr) return;
-  const MatchSpec& spec = *shared->spec;
+  const MatchSetup& setup = *shared->setup;
   const MatchReport& r = shared->report;
   Position start;
   LoadFen(&start, game.board.startFen.c_str());
   char fen[128];
   PositionToFen(&start, game.board.startMoveNumber, fen, sizeof fen);
-  const EngineSpec& white = spec.engines[game.whiteEngine];
+  const EngineSetup& white = setup.engines[game.whiteEngine];
   char tc[64] = "-";
   if (white.limits.HasClock())
     std::snprintf(tc, sizeof tc, "%g+%g", white.limits.baseMs / 1000.0, white.limits.incMs / 1000.0);
@@ -492,9 +492,9 @@ void PrintProgress(Shared* shared) {
   std::fprintf(shared->out, "Progress: %d games, %s vs %s +%d -%d =%d, score %.1f%%, Elo %s", n,
                r.names[0].c_str(), r.names[1].c_str(), t.wins, t.losses, t.draws,
                n ? 100.0 * (t.wins + 0.5 * t.draws) / n : 0.0, EloText(TrinomialElo(t)).c_str());
-  if (shared->spec->repeat && t.Pairs() > 0)
+  if (shared->setup->repeat && t.Pairs() > 0)
     std::fprintf(shared->out, ", pairs Elo %s", EloText(PentanomialElo(t)).c_str());
-  if (shared->spec->sprt) std::fprintf(shared->out, ", LLR %.2f", r.llr);
+  if (shared->setup->sprt) std::fprintf(shared->out, ", LLR %.2f", r.llr);
   for (int i = 0; i < 2; ++i) {
     int faults = 0;
     for (int k = 0; k < FaultKinds; ++k) faults += r.faults[i][k];
@@ -507,7 +507,7 @@ void PrintProgress(Shared* shared) {
 // Counts a finished game; true while more games should start.
 void Record(Shared* shared, const GameRecord& game) {
   std::lock_guard<std::mutex> hold(shared->lock);
-  const MatchSpec& spec = *shared->spec;
+  const MatchSetup& setup = *shared->setup;
   MatchReport& r = shared->report;
   if (game.faultEngine >= 0) ++r.faults[game.faultEngine][game.fault];
   if (shared->stopped) {
@@ -521,7 +521,7 @@ void Record(Shared* shared, const GameRecord& game) {
   Tally& t = r.tally;
   (half == 2 ? t.wins : half == 0 ? t.losses : t.draws)++;
   ++shared->endings[game.faultEngine >= 0 ? FaultNames[game.fault] : game.reason];
-  if (spec.repeat) {
+  if (setup.repeat) {
     const int pair = (game.number - 1) / 2;
     auto first = shared->firstOfPair.find(pair);
     if (first == shared->firstOfPair.end()) {
@@ -533,29 +533,29 @@ void Record(Shared* shared, const GameRecord& game) {
   }
   ++shared->finished;
   WritePgn(shared, game);
-  if (!spec.quiet) {
+  if (!setup.quiet) {
     std::fprintf(shared->out, "Finished game %d (%s vs %s): %s {%s}\n", game.number,
                  r.names[game.whiteEngine].c_str(), r.names[1 - game.whiteEngine].c_str(),
                  ResultText(game.outcome), game.reason.c_str());
   }
-  if (spec.sprt) {
-    r.llr = r.pentanomial ? PentanomialLlr(t, spec.sprtSettings) : TrinomialLlr(t, spec.sprtSettings);
-    if (r.llr >= SprtUpperBound(spec.sprtSettings)) r.verdict = 1;
-    if (r.llr <= SprtLowerBound(spec.sprtSettings)) r.verdict = -1;
+  if (setup.sprt) {
+    r.llr = r.pentanomial ? PentanomialLlr(t, setup.sprtSettings) : TrinomialLlr(t, setup.sprtSettings);
+    if (r.llr >= SprtUpperBound(setup.sprtSettings)) r.verdict = 1;
+    if (r.llr <= SprtLowerBound(setup.sprtSettings)) r.verdict = -1;
     if (r.verdict != 0) shared->stopped = true;
   }
-  if (spec.ratingInterval > 0 && shared->finished % spec.ratingInterval == 0)
+  if (setup.ratingInterval > 0 && shared->finished % setup.ratingInterval == 0)
     PrintProgress(shared);
-  else if (!spec.quiet)
+  else if (!setup.quiet)
     std::fflush(shared->out);
 }
 
 void RunWorker(Worker* w) {
   Shared* shared = w->shared;
-  const MatchSpec& spec = *shared->spec;
+  const MatchSetup& setup = *shared->setup;
   for (int i = 0; i < 2; ++i) {
-    w->engines[i].command = spec.engines[i].command;
-    w->engines[i].dir = spec.engines[i].dir;
+    w->engines[i].command = setup.engines[i].command;
+    w->engines[i].dir = setup.engines[i].dir;
     w->engines[i].name = shared->report.names[i] + "#" + std::to_string(w->id + 1);
     w->engines[i].log = shared->log;
   }
@@ -567,7 +567,7 @@ void RunWorker(Worker* w) {
       number = ++shared->nextGame;
     }
     // Game pairs share an opening and swap colours; otherwise each game has its own.
-    const int index = spec.repeat ? (number - 1) / 2 : number - 1;
+    const int index = setup.repeat ? (number - 1) / 2 : number - 1;
     const std::string& opening = shared->openings[size_t(index) % shared->openings.size()];
     GameRecord game;
     game.number = number;
@@ -595,7 +595,7 @@ double CpuSeconds() {
 
 }  // namespace
 
-bool ParseMatchArgs(int argc, char** argv, MatchSpec* spec) {
+bool ParseMatchArgs(int argc, char** argv, MatchSetup* setup) {
   ArgReader args = StartArgs("tarvo-match", argc, argv);
   std::vector<std::string> each, own[2];
   int engines = 0;
@@ -609,102 +609,102 @@ bool ParseMatchArgs(int argc, char** argv, MatchSpec* spec) {
     } else if (ArgIs(&args, "-each")) {
       ReadEngineSettings(&args, &each);
     } else if (ArgIs(&args, "-games")) {
-      spec->games = int(ArgInt(&args, 1, 100000000));
+      setup->games = int(ArgInt(&args, 1, 100000000));
       gamesGiven = true;
     } else if (ArgIs(&args, "-rounds")) {
-      spec->rounds = int(ArgInt(&args, 1, 100000000));
+      setup->rounds = int(ArgInt(&args, 1, 100000000));
     } else if (ArgIs(&args, "-repeat")) {
-      spec->repeat = true;
+      setup->repeat = true;
       // cutechess-cli takes "-repeat 2"; two is the only count meant here.
       if (args.index + 1 < args.argc && std::strcmp(args.argv[args.index + 1], "2") == 0) ++args.index;
     } else if (ArgIs(&args, "-openings")) {
       ReadSettings(&args, [&](const std::string& key, const std::string& value) {
         if (key == "file")
-          spec->openingsFile = value;
+          setup->openingsFile = value;
         else if (key == "format") {
           if (value != "epd") FailArgs(&args, "openings are read as format=epd only");
         } else if (key == "order") {
           if (value == "random")
-            spec->randomOrder = true;
+            setup->randomOrder = true;
           else if (value == "sequential")
-            spec->randomOrder = false;
+            setup->randomOrder = false;
           else
             FailArgs(&args, "order is random or sequential, not \"%s\"", value.c_str());
         } else if (key == "start")
-          spec->openingStart = int(IntOf(&args, key, value, 1, 100000000));
+          setup->openingStart = int(IntOf(&args, key, value, 1, 100000000));
         else if (key == "policy" || key == "plies") {  // cutechess settings that change nothing here
         } else
           FailArgs(&args, "unknown -openings setting \"%s\"", key.c_str());
       });
     } else if (ArgIs(&args, "-srand")) {
-      spec->seed = ArgUnsigned(&args, UINT64_MAX);
+      setup->seed = ArgUnsigned(&args, UINT64_MAX);
     } else if (ArgIs(&args, "-concurrency")) {
-      spec->concurrency = int(ArgInt(&args, 1, 256));
+      setup->concurrency = int(ArgInt(&args, 1, 256));
     } else if (ArgIs(&args, "-sprt")) {
-      spec->sprt = true;
+      setup->sprt = true;
       ReadSettings(&args, [&](const std::string& key, const std::string& value) {
         if (key == "elo0")
-          spec->sprtSettings.elo0 = RealOf(&args, key, value, -1000, 1000);
+          setup->sprtSettings.elo0 = RealOf(&args, key, value, -1000, 1000);
         else if (key == "elo1")
-          spec->sprtSettings.elo1 = RealOf(&args, key, value, -1000, 1000);
+          setup->sprtSettings.elo1 = RealOf(&args, key, value, -1000, 1000);
         else if (key == "alpha")
-          spec->sprtSettings.alpha = RealOf(&args, key, value, 1e-6, 0.5);
+          setup->sprtSettings.alpha = RealOf(&args, key, value, 1e-6, 0.5);
         else if (key == "beta")
-          spec->sprtSettings.beta = RealOf(&args, key, value, 1e-6, 0.5);
+          setup->sprtSettings.beta = RealOf(&args, key, value, 1e-6, 0.5);
         else if (key == "model") {
           if (value != "normalized") FailArgs(&args, "the SPRT uses model=normalized only");
         } else
           FailArgs(&args, "unknown -sprt setting \"%s\"", key.c_str());
       });
-      if (!args.failed && spec->sprtSettings.elo0 >= spec->sprtSettings.elo1)
+      if (!args.failed && setup->sprtSettings.elo0 >= setup->sprtSettings.elo1)
         FailArgs(&args, "-sprt needs elo0 below elo1");
     } else if (ArgIs(&args, "-draw")) {
       ReadSettings(&args, [&](const std::string& key, const std::string& value) {
         if (key == "movenumber")
-          spec->drawMoveNumber = int(IntOf(&args, key, value, 0, 100000));
+          setup->drawMoveNumber = int(IntOf(&args, key, value, 0, 100000));
         else if (key == "movecount")
-          spec->drawMoveCount = int(IntOf(&args, key, value, 1, 100000));
+          setup->drawMoveCount = int(IntOf(&args, key, value, 1, 100000));
         else if (key == "score")
-          spec->drawScore = int(IntOf(&args, key, value, 0, 100000));
+          setup->drawScore = int(IntOf(&args, key, value, 0, 100000));
         else
           FailArgs(&args, "unknown -draw setting \"%s\"", key.c_str());
       });
     } else if (ArgIs(&args, "-resign")) {
       ReadSettings(&args, [&](const std::string& key, const std::string& value) {
         if (key == "movecount")
-          spec->resignMoveCount = int(IntOf(&args, key, value, 1, 100000));
+          setup->resignMoveCount = int(IntOf(&args, key, value, 1, 100000));
         else if (key == "score")
-          spec->resignScore = int(IntOf(&args, key, value, 1, 100000));
+          setup->resignScore = int(IntOf(&args, key, value, 1, 100000));
         else if (key == "twosided") {
         } else
           FailArgs(&args, "unknown -resign setting \"%s\"", key.c_str());
       });
     } else if (ArgIs(&args, "-maxmoves")) {
-      spec->maxMoves = int(ArgInt(&args, 1, 100000));
+      setup->maxMoves = int(ArgInt(&args, 1, 100000));
     } else if (ArgIs(&args, "-pgnout")) {
       // cutechess: -pgnout FILE; fastchess: -pgnout file=FILE.
       const std::string value = ArgText(&args);
-      spec->pgnFile = value.compare(0, 5, "file=") == 0 ? value.substr(5) : value;
+      setup->pgnFile = value.compare(0, 5, "file=") == 0 ? value.substr(5) : value;
       for (const char* s = NextSetting(&args); s != nullptr; s = NextSetting(&args)) {
       }
     } else if (ArgIs(&args, "-log")) {
       const std::string value = ArgText(&args);
-      spec->logFile = value.compare(0, 5, "file=") == 0 ? value.substr(5) : value;
+      setup->logFile = value.compare(0, 5, "file=") == 0 ? value.substr(5) : value;
     } else if (ArgIs(&args, "-ratinginterval")) {
-      spec->ratingInterval = int(ArgInt(&args, 0, 100000000));
+      setup->ratingInterval = int(ArgInt(&args, 0, 100000000));
     } else if (ArgIs(&args, "-timemargin")) {
-      spec->timeMarginMs = int(ArgInt(&args, 0, 10000000));
+      setup->timeMarginMs = int(ArgInt(&args, 0, 10000000));
     } else if (ArgIs(&args, "-movetimeout")) {
-      spec->moveTimeoutMs = int(ArgInt(&args, 1, 100000000));
+      setup->moveTimeoutMs = int(ArgInt(&args, 1, 100000000));
     } else if (ArgIs(&args, "-quiet")) {
-      spec->quiet = true;
+      setup->quiet = true;
     } else {
       UnknownArg(&args);
     }
   }
   if (!args.failed && engines != 2) FailArgs(&args, "a match needs two -engine settings");
   for (int i = 0; i < 2 && !args.failed; ++i) {
-    EngineSpec& e = spec->engines[i];
+    EngineSetup& e = setup->engines[i];
     for (const std::string& s : each) ApplyEngineSetting(&args, s, &e);
     for (const std::string& s : own[i]) ApplyEngineSetting(&args, s, &e);
     if (args.failed) break;
@@ -714,50 +714,50 @@ bool ParseMatchArgs(int argc, char** argv, MatchSpec* spec) {
       FailArgs(&args, "engine %d has no tc=, st=, nodes= or depth=", i + 1);
     if (e.name.empty()) e.name = BaseName(e.command);
   }
-  if (!args.failed && spec->engines[0].name == spec->engines[1].name) {
-    spec->engines[0].name += "-1";
-    spec->engines[1].name += "-2";
+  if (!args.failed && setup->engines[0].name == setup->engines[1].name) {
+    setup->engines[0].name += "-1";
+    setup->engines[1].name += "-2";
   }
-  if (!args.failed && spec->sprt && !gamesGiven && spec->rounds == 1) {
+  if (!args.failed && setup->sprt && !gamesGiven && setup->rounds == 1) {
     // An SPRT runs until its verdict; the count is only a ceiling.
-    spec->games = 100000000;
+    setup->games = 100000000;
   }
   return !args.failed;
 }
 
-MatchReport RunMatch(const MatchSpec& spec, FILE* out) {
+MatchReport RunMatch(const MatchSetup& setup, FILE* out) {
   // A write to an engine that has gone must fail, not end the runner.
   signal(SIGPIPE, SIG_IGN);
   const double cpuStart = CpuSeconds();
   Shared shared;
-  shared.spec = &spec;
+  shared.setup = &setup;
   shared.out = out;
   MatchReport& report = shared.report;
-  for (int i = 0; i < 2; ++i) report.names[i] = spec.engines[i].name;
-  report.pentanomial = spec.repeat;
-  shared.totalGames = int(std::min<i64>(i64(spec.games) * spec.rounds, 100000000));
+  for (int i = 0; i < 2; ++i) report.names[i] = setup.engines[i].name;
+  report.pentanomial = setup.repeat;
+  shared.totalGames = int(std::min<i64>(i64(setup.games) * setup.rounds, 100000000));
 
-  if (spec.openingsFile.empty()) {
+  if (setup.openingsFile.empty()) {
     shared.openings.push_back("startpos");
   } else {
-    const std::vector<std::string> all = tuning::ReadOpenings(spec.openingsFile.c_str());
+    const std::vector<std::string> all = tuning::ReadOpenings(setup.openingsFile.c_str());
     if (all.empty()) {
-      std::fprintf(out, "tarvo-match: no openings in %s\n", spec.openingsFile.c_str());
+      std::fprintf(out, "tarvo-match: no openings in %s\n", setup.openingsFile.c_str());
       return report;
     }
     std::vector<size_t> order(all.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    if (spec.randomOrder) {
-      u64 state = spec.seed;
+    if (setup.randomOrder) {
+      u64 state = setup.seed;
       for (size_t i = order.size() - 1; i > 0; --i) std::swap(order[i], order[Mix(&state) % (i + 1)]);
     }
     for (size_t i = 0; i < order.size(); ++i)
-      shared.openings.push_back(all[order[(i + size_t(spec.openingStart - 1)) % order.size()]]);
+      shared.openings.push_back(all[order[(i + size_t(setup.openingStart - 1)) % order.size()]]);
     GameBoard check;
     for (const std::string& fen : shared.openings)
       if (!StartBoard(&check, fen)) {
         std::fprintf(out, "tarvo-match: refused opening \"%s\" in %s\n", fen.c_str(),
-                     spec.openingsFile.c_str());
+                     setup.openingsFile.c_str());
         return report;
       }
   }
@@ -765,26 +765,26 @@ MatchReport RunMatch(const MatchSpec& spec, FILE* out) {
   // Each engine once before the match: a wrong command stops here, not in every game.
   for (int i = 0; i < 2; ++i) {
     EngineProcess probe;
-    probe.command = spec.engines[i].command;
-    probe.dir = spec.engines[i].dir;
-    const bool ready = StartEngine(&probe) && Handshake(&probe, SetupLines(spec.engines[i]), StartTimeoutMs);
+    probe.command = setup.engines[i].command;
+    probe.dir = setup.engines[i].dir;
+    const bool ready = StartEngine(&probe) && Handshake(&probe, SetupLines(setup.engines[i]), StartTimeoutMs);
     StopEngine(&probe);
     if (!ready) {
       std::fprintf(out, "tarvo-match: engine %s (%s) did not answer uci and isready\n",
-                   report.names[i].c_str(), spec.engines[i].command.c_str());
+                   report.names[i].c_str(), setup.engines[i].command.c_str());
       return report;
     }
   }
   report.started = true;
 
-  if (!spec.logFile.empty() && (shared.log = OpenTrafficLog(spec.logFile)) == nullptr)
-    std::fprintf(out, "tarvo-match: cannot write the log %s; playing without it\n", spec.logFile.c_str());
-  if (!spec.pgnFile.empty() && (shared.pgn = std::fopen(spec.pgnFile.c_str(), "ae")) == nullptr)
-    std::fprintf(out, "tarvo-match: cannot write %s; playing without a PGN\n", spec.pgnFile.c_str());
+  if (!setup.logFile.empty() && (shared.log = OpenTrafficLog(setup.logFile)) == nullptr)
+    std::fprintf(out, "tarvo-match: cannot write the log %s; playing without it\n", setup.logFile.c_str());
+  if (!setup.pgnFile.empty() && (shared.pgn = std::fopen(setup.pgnFile.c_str(), "ae")) == nullptr)
+    std::fprintf(out, "tarvo-match: cannot write %s; playing without a PGN\n", setup.pgnFile.c_str());
 
-  std::vector<Worker> workers(size_t(spec.concurrency));
+  std::vector<Worker> workers(size_t(setup.concurrency));
   std::vector<std::thread> threads;
-  for (int i = 0; i < spec.concurrency; ++i) {
+  for (int i = 0; i < setup.concurrency; ++i) {
     workers[size_t(i)].shared = &shared;
     workers[size_t(i)].id = i;
     threads.emplace_back(RunWorker, &workers[size_t(i)]);
@@ -800,7 +800,7 @@ MatchReport RunMatch(const MatchSpec& spec, FILE* out) {
   return report;
 }
 
-void PrintSummary(const MatchSpec& spec, const MatchReport& r, FILE* out) {
+void PrintSummary(const MatchSetup& setup, const MatchReport& r, FILE* out) {
   const Tally& t = r.tally;
   const int n = t.Games();
   std::fprintf(out, "\n=== %s vs %s: %d games", r.names[0].c_str(), r.names[1].c_str(), n);
@@ -810,13 +810,13 @@ void PrintSummary(const MatchSpec& spec, const MatchReport& r, FILE* out) {
                r.names[0].c_str());
   std::fprintf(out, "Score       %.1f%%\n", n ? 100.0 * (t.wins + 0.5 * t.draws) / n : 0.0);
   std::fprintf(out, "Elo         %s (95%%, from %d games)\n", EloText(TrinomialElo(t)).c_str(), n);
-  if (spec.repeat)
+  if (setup.repeat)
     std::fprintf(out, "Pairs       LL %d, LD %d, DD/WL %d, WD %d, WW %d: Elo %s (95%%, from %d pairs)\n",
                  t.penta[0], t.penta[1], t.penta[2], t.penta[3], t.penta[4],
                  EloText(PentanomialElo(t)).c_str(), t.Pairs());
   std::fprintf(out, "LOS         %.1f%%\n", 100.0 * LikelihoodOfSuperiority(t));
-  if (spec.sprt) {
-    const SprtSettings& s = spec.sprtSettings;
+  if (setup.sprt) {
+    const SprtSettings& s = setup.sprtSettings;
     std::fprintf(
         out,
         "SPRT        elo0 %g, elo1 %g, alpha %g, beta %g (normalized Elo, %s): LLR %.2f (%.2f, %.2f): %s\n",

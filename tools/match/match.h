@@ -26,7 +26,7 @@ struct Limits {
   bool Any() const { return HasClock() || moveTimeMs > 0 || nodes > 0 || depth > 0; }
 };
 
-struct EngineSpec {
+struct EngineSetup {
   std::string name;
   std::string command;
   std::string dir;
@@ -38,8 +38,8 @@ struct EngineSpec {
 enum Fault { IllegalMove, MalformedMove, Crash, Hang, TimeLoss, FaultKinds };
 extern const char* const FaultNames[FaultKinds];
 
-struct MatchSpec {
-  EngineSpec engines[2];
+struct MatchSetup {
+  EngineSetup engines[2];
   int games = 1;  // games per round
   int rounds = 1;
   bool repeat = false;       // each opening with both colours, as a pair of games
@@ -87,10 +87,10 @@ struct MatchReport {
 
 // Reads the command line (cutechess-cli style); false after a message on
 // standard error.
-bool ParseMatchArgs(int argc, char** argv, MatchSpec* spec);
+bool ParseMatchArgs(int argc, char** argv, MatchSetup* setup);
 // Plays the match, printing a line per game (unless quiet), a progress line
 // every ratingInterval games and the summary to `out`.
-MatchReport RunMatch(const MatchSpec& spec, FILE* out);
-void PrintSummary(const MatchSpec& spec, const MatchReport& report, FILE* out);
+MatchReport RunMatch(const MatchSetup& setup, FILE* out);
+void PrintSummary(const MatchSetup& setup, const MatchReport& report, FILE* out);
 
 }  // namespace match
