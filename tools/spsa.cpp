@@ -187,16 +187,17 @@ int main(int argc, char** argv) {
   u64 random = seed;
   int totalWins = 0, totalLosses = 0, totalDraws = 0;
   for (int k = first; k <= iterations; ++k) {
-    std::vector<double> flip(block.size());
+    // The perturbation of each constant: c_k = c_end * (n / k)^gamma, a
+    // random sign.
+    std::vector<double> step(block.size());
     match::MatchSetup setup = base;
     setup.seed = seed * 1000003 + u64(k);
     for (size_t i = 0; i < block.size(); ++i) {
       const Tuned& t = block[i];
-      const double c = t.cEnd * std::pow(n, Gamma);
-      const double ck = c / std::pow(double(k), Gamma);
-      flip[i] = (NextRandom(&random) & 1) ? 1.0 : -1.0;
-      const long up = std::lround(Clamp(t.value + ck * flip[i], t.low, t.high));
-      const long down = std::lround(Clamp(t.value - ck * flip[i], t.low, t.high));
+      const double ck = t.cEnd * std::pow(n / double(k), Gamma);
+      step[i] = (NextRandom(&random) & 1) ? ck : -ck;
+      const long up = std::lround(Clamp(t.value + step[i], t.low, t.high));
+      const long down = std::lround(Clamp(t.value - step[i], t.low, t.high));
       setup.engines[0].options.push_back({t.name, std::to_string(up)});
       setup.engines[1].options.push_back({t.name, std::to_string(down)});
     }
@@ -209,14 +210,13 @@ int main(int argc, char** argv) {
     totalWins += report.tally.wins;
     totalLosses += report.tally.losses;
     totalDraws += report.tally.draws;
+    // The step towards the winner: a_k / c_k^2 * c_k * result along the
+    // perturbation, a_k = r_end * c_end^2 * ((A + n) / (A + k))^alpha.
     for (size_t i = 0; i < block.size(); ++i) {
       Tuned& t = block[i];
-      const double c = t.cEnd * std::pow(n, Gamma);
-      const double ck = c / std::pow(double(k), Gamma);
-      const double aEnd = t.rEnd * t.cEnd * t.cEnd;
-      const double a = aEnd * std::pow(bigA + n, Alpha);
-      const double ak = a / std::pow(bigA + double(k), Alpha);
-      t.value = Clamp(t.value + ak / (ck * ck) * ck * result * flip[i], t.low, t.high);
+      const double ak = t.rEnd * t.cEnd * t.cEnd * std::pow((bigA + n) / (bigA + double(k)), Alpha);
+      const double ck = std::fabs(step[i]);
+      t.value = Clamp(t.value + ak / (ck * ck) * result * step[i], t.low, t.high);
     }
     if (statePath != nullptr) WriteState(statePath, k + 1, block);
     if (log != nullptr) {
