@@ -207,11 +207,12 @@ std::vector<std::string> Words(const std::string& line) {
   return words;
 }
 
-void NoteOvershoot(Shared* shared, int who, int overshootMs) {
+void NoteClockMove(Shared* shared, int who, double elapsedMs, int overshootMs) {
   std::lock_guard<std::mutex> hold(shared->lock);
   MatchReport& r = shared->report;
   if (!r.clockMoves[who] || overshootMs > r.worstOvershootMs[who]) r.worstOvershootMs[who] = overshootMs;
-  r.clockMoves[who] = true;
+  r.clockMoves[who]++;
+  r.clockUsedMs[who] += elapsedMs;
 }
 
 // Tells a pondering engine to stop and takes its bestmove; false when none came.
@@ -335,7 +336,7 @@ void PlayGame(Worker* w, GameRecord* game, const std::string& opening) {
     }
     const double elapsed = std::chrono::duration<double, std::milli>(e->bestmoveAt - start).count();
     if (limits.HasClock()) {
-      NoteOvershoot(shared, mover, int(std::lround(elapsed - clock[mover])));
+      NoteClockMove(shared, mover, elapsed, int(std::lround(elapsed - clock[mover])));
       if (elapsed > clock[mover] + setup.timeMarginMs) {
         Forfeit(game, mover, TimeLoss,
                 "loses on time (" + std::to_string(int(std::lround(elapsed))) + " ms with " +
@@ -840,9 +841,10 @@ void PrintSummary(const MatchSetup& setup, const MatchReport& r, FILE* out) {
   for (int i = 0; i < 2; ++i)
     if (r.clockMoves[i])
       std::fprintf(out,
-                   "Clock       %s: worst overshoot %+d ms (time used beyond the time left; negative: the "
-                   "closest it came)\n",
-                   r.names[i].c_str(), r.worstOvershootMs[i]);
+                   "Clock       %s: %.1f ms per move over %d moves, worst overshoot %+d ms (time used "
+                   "beyond the time left; negative: the closest it came)\n",
+                   r.names[i].c_str(), r.clockUsedMs[i] / r.clockMoves[i], r.clockMoves[i],
+                   r.worstOvershootMs[i]);
   std::fprintf(out, "Runner CPU  %.2f s, %.2f ms per game\n", r.runnerCpuSeconds,
                n + r.uncounted > 0 ? 1000.0 * r.runnerCpuSeconds / (n + r.uncounted) : 0.0);
   std::fflush(out);

@@ -75,7 +75,10 @@ struct MatchReport {
   // The most time an engine used beyond what its clock had left (negative:
   // it never went past the clock, and this is the closest it came).
   int worstOvershootMs[2] = {};
-  bool clockMoves[2] = {};
+  // Moves played on a clock and the time they took, for the mean time per
+  // move over whole games (how a rate-of-play setting spends its clock).
+  int clockMoves[2] = {};
+  double clockUsedMs[2] = {};
   std::vector<std::pair<std::string, int>> endings;  // termination reason and count
   bool pentanomial = false;
   double llr = 0;
