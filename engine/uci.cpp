@@ -254,8 +254,6 @@ void ApplyOptions(const OptionTable* options, EngineState* engine) {
   if (Contains(rate, "slow")) engine->options.rateOfPlay = 0;
   if (Contains(rate, "normal")) engine->options.rateOfPlay = 1;
   if (Contains(rate, "fast")) engine->options.rateOfPlay = 2;
-  engine->options.multiPv = engine->options.multiPv;
-  engine->options.rateOfPlay = engine->options.rateOfPlay;
   const i32 overhead = ParseInt(OptionValue(options, "Move Overhead"));
   engine->options.moveOverhead = overhead < 0 ? 0 : overhead > MaxMoveOverhead ? MaxMoveOverhead : overhead;
 }
