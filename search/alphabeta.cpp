@@ -136,9 +136,8 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     // fails high, a real move would too, since the right to move is worth
     // something, except in zugzwang: hence no null move with only king and
     // pawns. Deep nodes try it only when the static score is already at beta.
-    // At larger depths a verification search follows a fail-high; what its
-    // score decides is a tunable choice (by default nothing: it leaves only
-    // its table entries and statistics).
+    // At larger depths a verification search follows a fail-high, and one
+    // that fails low (zugzwang) lets the node search its moves after all.
     if (nullAllowed && depth >= Constants.nullMinDepth && !inCheck && HasPieces(pos, pos->side)) {
       const f32 R = Constants.nullReduction;
       if (!(double(R) < double(depth) - 1.0 && eval < beta)) {

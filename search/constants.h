@@ -44,19 +44,19 @@
   /* verified: 0 the verification is searched and beta returned whatever it */ \
   /* found, 1 a verification below beta lets the node go on (zugzwang), 2   */ \
   /* no verification.                                                        */ \
-  X(i32, nullVerification, 0, 0, 2) \
+  X(i32, nullVerification, 1, 0, 2) \
   /* Table rules: whether an exact entry of sufficient depth ends a non-PV   */ \
   /* node, and the replacement (0: a result of a known position only when    */ \
   /* strictly deeper, the shallowest entry of the bucket otherwise; 1: a     */ \
   /* result of equal or greater depth, and entries of earlier searches       */ \
   /* first).                                                                 */ \
-  X(i32, ttExactCutoff, 0, 0, 1) \
-  X(i32, ttReplaceByAge, 0, 0, 1) \
+  X(i32, ttExactCutoff, 1, 0, 1) \
+  X(i32, ttReplaceByAge, 1, 0, 1) \
   /* History: whether only searched quiet moves count a failure (else every  */ \
   /* move tried, pruned ones and captures included), and by how much the     */ \
   /* statistics are divided from one search to the next (0 wipes them).      */ \
-  X(i32, historyOnlySearched, 0, 0, 1) \
-  X(i32, historyCarryDivisor, 0, 0, 16) \
+  X(i32, historyOnlySearched, 1, 0, 1) \
+  X(i32, historyCarryDivisor, 2, 0, 16) \
   /* Razoring: a shallow non-PV node whose static score lies this far below  */ \
   /* beta is settled by a quiescence search when that confirms the fail-low. */ \
   X(i32, razorMargin, 300, 100, 800) \

@@ -107,28 +107,68 @@ TEST_F(SearchTest, MateScoresThroughTheTableCountFromTheReadingNode) {
   EXPECT_EQ(engine->progress.nodes, before + 1) << "the bound should end the node";
 }
 
-#ifdef TARVO_TUNE
-TEST_F(SearchTest, StatisticsCarryFromSearchToSearchWhenAsked) {
-  RestoreConstantsAtExit restore;
+TEST_F(SearchTest, AnExactEntryDeepEnoughEndsANonPvNode) {
+  const char* fen = "r1bqkb1r/pppp1ppp/2n2n2/4p3/4P3/2N2N2/PPPP1PPP/R1BQKB1R w KQkq - 4 4";
+  // A shallower entry cannot answer a deeper node.
+  Fresh(fen);
+  const Move move = FindLegalMove(&pos, "f1b5");
+  Store(&engine->tt, pos.key, move, 37, 2.0f, BoundExact);
+  SearchAt(4, 2, 36, 37);
+  EXPECT_GT(engine->progress.nodes, 1u);
+  // One deep enough answers inside a null window and outside it alike.
+  Fresh(fen);
+  Store(&engine->tt, pos.key, move, 37, 5.0f, BoundExact);
+  for (const i32 alpha : {-200, 36, 100}) {
+    const u64 before = engine->progress.nodes;
+    EXPECT_EQ(SearchAt(4, 2, alpha, alpha + 1), 37) << alpha;
+    EXPECT_EQ(engine->progress.nodes, before + 1) << alpha;
+  }
+  // A PV node searches on.
+  SearchAt(4, 2, -200, 200);
+  EXPECT_GT(engine->progress.nodes, 4u);
+}
+
+TEST_F(SearchTest, AVerificationBelowBetaLetsTheNodeSearchItsMoves) {
+  // A queen up, so passing fails high; an upper bound left in the table at
+  // the verification's depth makes the verification fail low, as it does in
+  // zugzwang. The node then searches its moves: its first, the table move,
+  // cuts off and is counted, where a null-move cut-off would count nothing.
+  Fresh("6k1/5ppp/8/8/8/8/5PPP/3Q2K1 w - - 0 1");
+  const Move move = FindLegalMove(&pos, "d1d2");
+  Store(&engine->tt, pos.key, move, -500, 1.0f, BoundUpper);
+  EXPECT_GE(SearchAt(5, 2, 99, 100), 100);
+  EXPECT_EQ(engine->stats.historyGood[HistoryIndex(White, move)], 1);
+  EXPECT_EQ(engine->plies[2].killers[0], move);
+}
+
+TEST_F(SearchTest, OnlySearchedQuietMovesCountAFailure) {
+  // gxf3 is tried first and stays below alpha, then the quiet Rd8 mates:
+  // the capture is no failure of a quiet move, and the mate counts a success.
+  Fresh("6k1/5ppp/8/8/8/5p2/6PP/3R2K1 w - - 0 1");
+  const int capture = HistoryIndex(White, FindLegalMove(&pos, "g2f3"));
+  const int mate = HistoryIndex(White, FindLegalMove(&pos, "d1d8"));
+  const i32 eval = EvaluateAt(&pos, 1);
+  EXPECT_GE(SearchAt(1, 1, eval + 150, eval + 151), MateBound);
+  EXPECT_EQ(engine->stats.historyGood[mate], 1);
+  EXPECT_EQ(engine->stats.historyBad[capture], 0);
+}
+
+TEST_F(SearchTest, StatisticsCarryHalvedFromSearchToSearch) {
   // The statistics of a queen move; the position has no queen, so only the
   // step between searches can change them.
   const int index = HistoryIndex(White, MakeMoveWord(Sq("d4"), Sq("d1"), Queen, Empty));
   static SearchLimits limits;
-  for (const i32 divisor : {0, 4}) {
-    Constants.historyCarryDivisor = divisor;
-    Fresh("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1");
-    engine->stats.historyScore[index] = 400;
-    engine->stats.historyGood[index] = 40;
-    engine->stats.historyBad[index] = 80;
-    limits = SearchLimits{};
-    limits.depth = 2;
-    RootSearch(engine, &pos, &limits);
-    EXPECT_EQ(engine->stats.historyScore[index], divisor ? 100 : 0) << divisor;
-    EXPECT_EQ(engine->stats.historyGood[index], divisor ? 10 : 0) << divisor;
-    EXPECT_EQ(engine->stats.historyBad[index], divisor ? 20 : 0) << divisor;
-  }
+  Fresh("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1");
+  engine->stats.historyScore[index] = 400;
+  engine->stats.historyGood[index] = 40;
+  engine->stats.historyBad[index] = 80;
+  limits = SearchLimits{};
+  limits.depth = 2;
+  RootSearch(engine, &pos, &limits);
+  EXPECT_EQ(engine->stats.historyScore[index], 200);
+  EXPECT_EQ(engine->stats.historyGood[index], 20);
+  EXPECT_EQ(engine->stats.historyBad[index], 40);
 }
-#endif
 
 TEST_F(SearchTest, DrawsByRuleInsideTheTree) {
   // A single repetition two plies deep is a draw.

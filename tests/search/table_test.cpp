@@ -46,15 +46,16 @@ TEST_F(TableTest, DepthIsTruncatedAndClamped) {
   EXPECT_EQ(e->score, 50);
 }
 
-TEST_F(TableTest, SameKeyIsOnlyDeepened) {
+TEST_F(TableTest, SameKeyTakesResultsOfEqualOrGreaterDepth) {
   Store(&tt, 77, 0x111, 120, 5.0f, BoundLower);
-  Store(&tt, 77, 0x222, 60, 5.0f, BoundExact);  // same depth: ignored
+  // A re-search at the same depth brings a new best move: it is kept.
+  Store(&tt, 77, 0x222, 60, 5.0f, BoundExact);
   const TTEntry* e = Probe(&tt, 77);
-  EXPECT_EQ(EntryBound(e), u32(BoundLower));
-  EXPECT_EQ(e->score, 120);
-  EXPECT_EQ(EntryMove(e), 0x111u);
+  EXPECT_EQ(EntryBound(e), u32(BoundExact));
+  EXPECT_EQ(e->score, 60);
+  EXPECT_EQ(EntryMove(e), 0x222u);
   Store(&tt, 77, 0x333, -40, 3.0f, BoundUpper);  // shallower: ignored
-  EXPECT_EQ(EntryMove(Probe(&tt, 77)), 0x111u);
+  EXPECT_EQ(EntryMove(Probe(&tt, 77)), 0x222u);
   Store(&tt, 77, 0x444, -40, 6.0f, BoundUpper);
   e = Probe(&tt, 77);
   EXPECT_EQ(EntryMove(e), 0x444u);
@@ -75,17 +76,10 @@ TEST_F(TableTest, ReplacesFirstShallowestEntryOfTheBucket) {
   EXPECT_EQ(Probe(&tt, KeyInBucket(b, 2)), nullptr);
 }
 
-#ifdef TARVO_TUNE
-TEST_F(TableTest, ReplacementByAgeTakesEqualDepthsAndEarlierSearchesFirst) {
-  RestoreConstantsAtExit restore;
-  Constants.ttReplaceByAge = 1;
-  tt.generation = 1;
-  // A re-search at the same depth brings a new best move: it is kept.
-  Store(&tt, 77, 0x111, 120, 5.0f, BoundLower);
-  Store(&tt, 77, 0x222, 60, 5.0f, BoundExact);
-  EXPECT_EQ(EntryMove(Probe(&tt, 77)), 0x222u);
+TEST_F(TableTest, EntriesOfEarlierSearchesAreReplacedFirst) {
   // Three deep entries of search 1 and a shallow one of search 2: a new
   // position takes the first slot of search 1, not the shallow current one.
+  tt.generation = 1;
   const u64 b = 1234;
   for (int i = 0; i < 3; ++i) Store(&tt, KeyInBucket(b, i + 1), 0x100 + i, 0, 9.0f, BoundExact);
   tt.generation = 2;
@@ -95,7 +89,6 @@ TEST_F(TableTest, ReplacementByAgeTakesEqualDepthsAndEarlierSearchesFirst) {
   EXPECT_EQ(bucket[0].key, KeyInBucket(b, 9));
   EXPECT_EQ(bucket[3].key, KeyInBucket(b, 4));
 }
-#endif
 
 TEST_F(TableTest, ProbeRefreshesAgeAndCounts) {
   tt.generation = 3;
