@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/output.h"
+#include "board/board.h"
 #include "engine/engine.h"
 #include "search/search.h"
 #include "search/state.h"
@@ -31,14 +32,6 @@ int Usage() {
                "usage: tarvo-makebook --out FILE [--count N] [--confirm FILE --confirm-count M]\n"
                "       [--plies P] [--depth D] [--max-score CP] [--seed S]\n");
   return BadArgumentsStatus;
-}
-
-// splitmix64: the walks of a seed.
-u64 Next(u64* state) {
-  u64 z = (*state += 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
 }
 
 int Legal(const Position* pos, MoveList* list) {
@@ -112,12 +105,12 @@ int main(int argc, char** argv) {
     ++walks;
     LoadFen(&pos, StartFen);
     bool alive = true;
-    const int length = plies + int(Next(&state) & 1);
+    const int length = plies + int(keygen::SplitMix(state) & 1);
     for (int ply = 0; ply < length && alive; ++ply) {
       alive = Legal(&pos, &moves) > 0;
       if (!alive) break;
       UndoRecord undo;
-      MakeMove(&pos, moves.move[Next(&state) % u64(moves.count)], &undo);
+      MakeMove(&pos, moves.move[keygen::SplitMix(state) % u64(moves.count)], &undo);
     }
     if (!alive || Legal(&pos, &moves) == 0 || IsAttacked(&pos, pos.side ^ 1, pos.kingSquare[pos.side]))
       continue;

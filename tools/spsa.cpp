@@ -103,13 +103,6 @@ void WriteState(const char* path, int next, const std::vector<Tuned>& block) {
 
 double Clamp(double v, double low, double high) { return v < low ? low : v > high ? high : v; }
 
-u64 NextRandom(u64* state) {
-  u64 z = (*state += 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
-}
-
 int Usage() {
   std::fprintf(stderr,
                "usage: tarvo-spsa --engine PATH --block FILE --iterations N [--pairs P] [--tc B+I]\n"
@@ -195,7 +188,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < block.size(); ++i) {
       const Tuned& t = block[i];
       const double ck = t.cEnd * std::pow(n / double(k), Gamma);
-      step[i] = (NextRandom(&random) & 1) ? ck : -ck;
+      step[i] = (keygen::SplitMix(random) & 1) ? ck : -ck;
       const long up = std::lround(Clamp(t.value + step[i], t.low, t.high));
       const long down = std::lround(Clamp(t.value - step[i], t.low, t.high));
       setup.engines[0].options.push_back({t.name, std::to_string(up)});

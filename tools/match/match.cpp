@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "board/board.h"
 #include "tools/common/args.h"
 #include "tools/match/process.h"
 #include "tools/match/rules.h"
@@ -579,14 +580,6 @@ void RunWorker(Worker* w) {
   for (EngineProcess& e : w->engines) StopEngine(&e);
 }
 
-// splitmix64, for the random opening order.
-u64 Mix(u64* state) {
-  u64 z = (*state += 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
-}
-
 double CpuSeconds() {
   rusage usage;
   getrusage(RUSAGE_SELF, &usage);
@@ -750,7 +743,8 @@ MatchReport RunMatch(const MatchSetup& setup, FILE* out) {
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     if (setup.randomOrder) {
       u64 state = setup.seed;
-      for (size_t i = order.size() - 1; i > 0; --i) std::swap(order[i], order[Mix(&state) % (i + 1)]);
+      for (size_t i = order.size() - 1; i > 0; --i)
+        std::swap(order[i], order[keygen::SplitMix(state) % (i + 1)]);
     }
     for (size_t i = 0; i < order.size(); ++i)
       shared.openings.push_back(all[order[(i + size_t(setup.openingStart - 1)) % order.size()]]);
