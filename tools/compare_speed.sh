@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Side-by-side speed of two builds: runs `tarvo bench` of each in turn
-# (A, B, A, B, ...) so that both see the same load, then prints every run,
-# the best and median nodes per second of each and the ratios B / A.
+# (A then B, B then A, ...) so that both see the same load, then prints every
+# run, the best and median nodes per second of each, the ratios B / A, and the
+# median of the ratios within each run (processor time) with its quartiles.
 #
 #   tools/compare_speed.sh [--runs N] [--depth D] BASELINE CANDIDATE
 #
@@ -57,9 +58,18 @@ b_cpu=()
 a_nodes=""
 b_nodes=""
 printf '%-4s %14s %14s %14s %14s\n' run "A nps" "B nps" "A cpu nps" "B cpu nps"
+pair_ratios=()
 for ((i = 1; i <= runs; ++i)); do
-  read -r n1 s1 c1 < <(bench "$a")
-  read -r n2 s2 c2 < <(bench "$b")
+  # Each run's two benches follow each other, the order alternating, so that
+  # neither build always sees the machine as the other left it.
+  if ((i % 2)); then
+    read -r n1 s1 c1 < <(bench "$a")
+    read -r n2 s2 c2 < <(bench "$b")
+  else
+    read -r n2 s2 c2 < <(bench "$b")
+    read -r n1 s1 c1 < <(bench "$a")
+  fi
+  pair_ratios+=("$(awk -v x="$c2" -v y="$c1" 'BEGIN { printf "%.4f", (y > 0 ? x / y : 0) }')")
   a_nodes=$n1
   b_nodes=$n2
   a_nps+=("$s1")
@@ -85,6 +95,12 @@ printf '%-12s %14d %14d %8s\n' "best nps" "$a_best" "$b_best" "$(ratio "$b_best"
 printf '%-12s %14d %14d %8s\n' "median nps" "$a_median" "$b_median" "$(ratio "$b_median" "$a_median")"
 printf '%-12s %14d %14d %8s\n' "best cpu" "$a_cpu_best" "$b_cpu_best" "$(ratio "$b_cpu_best" "$a_cpu_best")"
 printf '%-12s %14d %14d %8s\n' "median cpu" "$a_cpu_median" "$b_cpu_median" "$(ratio "$b_cpu_median" "$a_cpu_median")"
+# The ratio within each run: a load that drifts over minutes touches both
+# benches of a run alike, so these spread less than the ratio of medians.
+printf '%s\n' "${pair_ratios[@]}" | sort -n |
+  awk '{ v[NR] = $1 } END { m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2;
+         lo = v[int((NR + 3) / 4)]; hi = v[NR + 1 - int((NR + 3) / 4)];
+         printf "%-12s %14s %14s %8.3f  (quartiles %.3f .. %.3f over %d runs)\n", "run ratio", "", "", m, lo, hi, NR }'
 if [ "$a_nodes" != "$b_nodes" ]; then
   echo "the node counts differ: the builds do not search the same tree" >&2
   exit 1
