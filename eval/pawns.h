@@ -2,6 +2,8 @@
 // the pawn key, and the king-shelter tables built from the weights.
 #pragma once
 
+#include <cstddef>
+
 #include "board/board.h"
 
 struct EvalWeights;
@@ -37,8 +39,9 @@ constexpr u32 EvalCacheEntries = 65536;  // 2 MB
 
 // The pawn hash with the storm and shelter tables, and the evaluation cache;
 // one per weights set, created before the engine starts and written only by
-// the evaluation.
-struct PawnHashTable {
+// the evaluation. Both caches start on a cache line, so that no 32-byte
+// entry straddles two lines (one memory wait per probe, not two).
+struct alignas(64) PawnHashTable {
   PawnEntry entries[PawnTableEntries];
   i16 stormTable[PawnPictures];
   i16 shelterTable[PawnPictures];
@@ -49,8 +52,9 @@ struct PawnHashTable {
   // Off in a new table: only an owner that empties the cache whenever the
   // weights change (ClearPawnTable) may turn it on, as the engine does.
   u8 evalCacheOn;
-  EvalCacheEntry evalCache[EvalCacheEntries];
+  alignas(64) EvalCacheEntry evalCache[EvalCacheEntries];
 };
+static_assert(offsetof(PawnHashTable, evalCache) % 64 == 0);
 
 // Zeroes the caches and the tables and sets the mask and size; the
 // evaluation cache is off.

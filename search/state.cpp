@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "eval/material.h"
 #include "eval/pawns.h"
@@ -36,7 +37,8 @@ EngineState* AllocateEngine(u32 hashMb) {
   engine->options.moveOverhead = DefaultMoveOverhead;
   engine->weights = static_cast<EvalWeights*>(std::calloc(1, sizeof(EvalWeights)));
   engine->plies = static_cast<PlyRecord*>(std::calloc(MaxPly, sizeof(PlyRecord)));
-  engine->pawnTable = static_cast<PawnHashTable*>(std::malloc(sizeof(PawnHashTable)));
+  // Plain malloc would give 16-byte alignment; the type asks for 64.
+  engine->pawnTable = new (std::nothrow) PawnHashTable;
   if (engine->weights == nullptr || engine->plies == nullptr || engine->pawnTable == nullptr ||
       !AllocateTable(&engine->tt, hashMb)) {
     ReleaseEngine(engine);
@@ -56,7 +58,7 @@ void ReleaseEngine(EngineState* engine) {
   FreeTable(&engine->tt);
   std::free(engine->weights);
   std::free(engine->plies);
-  std::free(engine->pawnTable);
+  delete engine->pawnTable;
   std::free(engine);
 }
 

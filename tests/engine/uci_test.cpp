@@ -161,6 +161,8 @@ TEST_F(UciTest, OptionValuesAreStoredBoundedAndAnswered) {
 
 TEST_F(UciTest, HashSizesFollowTheOption) {
   EXPECT_EQ(engine->tt.entryCount, 1048576u);
+  // The caches' 32-byte entries never straddle two cache lines.
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(engine->pawnTable) % 64, 0u);
   Run("setoption name Hash value 64\n");
   EXPECT_EQ(engine->tt.entryCount, 4194304u);
   EXPECT_EQ(engine->tt.bucketCount, 1048576u);
