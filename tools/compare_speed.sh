@@ -96,7 +96,8 @@ printf '%-12s %14d %14d %8s\n' "median nps" "$a_median" "$b_median" "$(ratio "$b
 printf '%-12s %14d %14d %8s\n' "best cpu" "$a_cpu_best" "$b_cpu_best" "$(ratio "$b_cpu_best" "$a_cpu_best")"
 printf '%-12s %14d %14d %8s\n' "median cpu" "$a_cpu_median" "$b_cpu_median" "$(ratio "$b_cpu_median" "$a_cpu_median")"
 # The ratio within each run: a load that drifts over minutes touches both
-# benches of a run alike, so these spread less than the ratio of medians.
+# benches of a run alike. Its quartiles show how far the machine's noise
+# reaches; a gain inside them is not shown.
 printf '%s\n' "${pair_ratios[@]}" | sort -n |
   awk '{ v[NR] = $1 } END { m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2;
          lo = v[int((NR + 3) / 4)]; hi = v[NR + 1 - int((NR + 3) / 4)];
