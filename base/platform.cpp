@@ -1,6 +1,8 @@
 #include "base/platform.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 // Depths and converted weights are floats: x87 extended precision would make
@@ -96,6 +98,16 @@ u64 PhysicalMemoryMb() {
   return u64(status.ullTotalPhys) / (1024u * 1024u);
 }
 
+void* AllocateLarge(u64 bytes) {
+  // Large pages need a privilege few users hold; committed pages come zeroed.
+  if (bytes > u64(SIZE_MAX)) return nullptr;
+  return VirtualAlloc(nullptr, size_t(bytes), MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void FreeLarge(void* memory) {
+  if (memory != nullptr) VirtualFree(memory, 0, MEM_RELEASE);
+}
+
 u64 PeakMemoryKb() {
   PROCESS_MEMORY_COUNTERS counters{};
   if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
@@ -105,6 +117,7 @@ u64 PeakMemoryKb() {
 #else
 #include <errno.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
@@ -168,6 +181,23 @@ u64 PhysicalMemoryMb() {
   if (pages <= 0 || pageSize <= 0) return 0;
   return u64(pages) * u64(pageSize) / (1024u * 1024u);
 }
+
+void* AllocateLarge(u64 bytes) {
+  // Whole 2 MB pages on a 2 MB boundary, so that the kernel can back every
+  // page of the range with a large one.
+  constexpr u64 LargePage = u64(2) << 20;
+  if (bytes > u64(SIZE_MAX) - LargePage) return nullptr;  // the rounding would wrap
+  const u64 size = (bytes + LargePage - 1) / LargePage * LargePage;
+  void* memory = std::aligned_alloc(size_t(LargePage), size_t(size));
+  if (memory == nullptr) return nullptr;
+#ifdef MADV_HUGEPAGE
+  madvise(memory, size_t(size), MADV_HUGEPAGE);
+#endif
+  std::memset(memory, 0, size_t(size));
+  return memory;
+}
+
+void FreeLarge(void* memory) { std::free(memory); }
 
 u64 PeakMemoryKb() {
   rusage usage{};

@@ -50,6 +50,13 @@ bool ExecutableDirectory(char* out, int capacity);
 // The machine's physical memory in megabytes; 0 where it cannot be told.
 u64 PhysicalMemoryMb();
 
+// Memory for the big tables, aligned to the system's large pages and, where
+// the system offers them, backed by them (fewer address-translation misses
+// for tables probed at random). Zero-filled; nullptr when it cannot be had.
+// Freed only with FreeLarge.
+void* AllocateLarge(u64 bytes);
+void FreeLarge(void* memory);
+
 // Peak resident memory of the process in kilobytes (0 where unknown); for the
 // developer tools' reports.
 u64 PeakMemoryKb();

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/platform.h"
 #include "eval/material.h"
 #include "eval/pawns.h"
 #include "eval/weights.h"
@@ -37,8 +38,9 @@ EngineState* AllocateEngine(u32 hashMb) {
   engine->options.moveOverhead = DefaultMoveOverhead;
   engine->weights = static_cast<EvalWeights*>(std::calloc(1, sizeof(EvalWeights)));
   engine->plies = static_cast<PlyRecord*>(std::calloc(MaxPly, sizeof(PlyRecord)));
-  // Plain malloc would give 16-byte alignment; the type asks for 64.
-  engine->pawnTable = new (std::nothrow) PawnHashTable;
+  // Probed at random like the main table, so on large pages too.
+  void* pawnMemory = AllocateLarge(sizeof(PawnHashTable));
+  engine->pawnTable = pawnMemory != nullptr ? new (pawnMemory) PawnHashTable : nullptr;
   if (engine->weights == nullptr || engine->plies == nullptr || engine->pawnTable == nullptr ||
       !AllocateTable(&engine->tt, hashMb)) {
     ReleaseEngine(engine);
@@ -58,7 +60,7 @@ void ReleaseEngine(EngineState* engine) {
   FreeTable(&engine->tt);
   std::free(engine->weights);
   std::free(engine->plies);
-  delete engine->pawnTable;
+  FreeLarge(engine->pawnTable);
   std::free(engine);
 }
 

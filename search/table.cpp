@@ -1,12 +1,9 @@
 #include "search/table.h"
 
-#include <new>
-
+#include "base/platform.h"
 #include "search/state.h"
 
 namespace {
-
-constexpr std::align_val_t BucketAlignment{64};  // one bucket per cache line
 
 constexpr TTEntry EmptyEntry{0, 0, -32768, -128, 0};
 
@@ -19,7 +16,7 @@ void ClearCounters(TransTable* tt) {
 
 bool AllocateTable(TransTable* tt, u32 megabytes) {
   u64 count = u64(megabytes) * 1024 * 1024 / sizeof(TTEntry);
-  TTEntry* entries = new (BucketAlignment, std::nothrow) TTEntry[count];
+  TTEntry* entries = static_cast<TTEntry*>(AllocateLarge(count * sizeof(TTEntry)));
   if (entries == nullptr) return false;
   FreeTable(tt);
   tt->entries = entries;
@@ -35,7 +32,7 @@ void ClearTable(TransTable* tt) {
 }
 
 void FreeTable(TransTable* tt) {
-  if (tt->entries != nullptr) operator delete[](tt->entries, BucketAlignment);
+  FreeLarge(tt->entries);
   tt->entries = nullptr;
   tt->entryCount = tt->bucketCount = 0;
 }
