@@ -460,7 +460,10 @@ TEST_F(TuningEngine, SelfPlayKeepsOnlyQuietPositionsAndRepeatsItself) {
       // standing pat: each one, answered by the quiescence search, scores no
       // better than the static score. Captures that lose material by exchange
       // are never tried there (one that wins through a discovered attack is
-      // beyond a static filter), so they are left out.
+      // beyond a static filter), so they are left out. Each child is
+      // evaluated and searched with the window the quiescence search gives
+      // it after standing pat (alpha at the static score): lazy exits and
+      // delta pruning below it depend on the window.
       const i32 stand = Sign[check->side] * StaticScoreWhite(engine, check.get());
       for (Move m : LegalMoves(check.get())) {
         const bool capture = check->board[MoveTo(m)] != Empty || (m & MovePromotionFlag) != 0 ||
@@ -474,10 +477,9 @@ TEST_F(TuningEngine, SelfPlayKeepsOnlyQuietPositionsAndRepeatsItself) {
         engine->searchState = SearchToLimit;
         engine->budget.nodeLimit = 0;
         PlyRecord* child = &engine->plies[1];
-        child->lazyLow = i16(-InfiniteScore);
-        child->lazyHigh = i16(InfiniteScore);
+        SetLazyWindow(child, stand, InfiniteScore);
         Evaluate(check.get(), child, engine->weights, engine->pawnTable);
-        const i32 v = -Quiesce(engine, check.get(), -InfiniteScore, InfiniteScore, 0.0f, 1);
+        const i32 v = -Quiesce(engine, check.get(), -InfiniteScore, -stand, 0.0f, 1);
         UnmakeMove(check.get(), m, &undo);
         EXPECT_LE(v, stand) << kept_position.fen << " " << MoveToText(m).text;
       }
