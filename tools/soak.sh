@@ -47,7 +47,9 @@ if [ "$opponent" = tarvo ]; then
   opponent_args=(-engine "cmd=$engine" name=tarvo2 "dir=$out/tarvo2")
   tarvo_names="tarvo tarvo2"
 else
-  opponent_args=(-engine "cmd=$opponent" "name=$(basename "$opponent")")
+  # One search thread (Glaurung starts with two): more threads than cores
+  # beside Tarvo's games lose games on time. Engines without the option ignore it.
+  opponent_args=(-engine "cmd=$opponent" "name=$(basename "$opponent")" option.Threads=1)
   tarvo_names="tarvo"
 fi
 
