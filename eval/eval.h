@@ -75,3 +75,6 @@ inline i32 LimitEval(i32 v) { return v < -EvalLimit ? -EvalLimit : v > EvalLimit
 // looked up in (and stored to).
 i32 Evaluate(Position* pos, EvalRecord* ply, const EvalWeights* weights, PawnHashTable* pawns,
              EvalBreakdown* breakdown = nullptr);
+// As Evaluate, except that a position in check gets only its check and pin
+// fields (eval 0, lazy 1): for a node that stands no pat in check.
+void EvaluateUnlessInCheck(Position* pos, EvalRecord* ply, const EvalWeights* weights, PawnHashTable* pawns);

@@ -265,7 +265,21 @@ void TraceFirstStage(const Position* pos, EvalBreakdown* out) {
   out->computed[TermMaterial] = out->computed[TermPieceSquares] = 1;
 }
 
-template <bool Trace>
+// Check and pin information the search uses whatever the exit; true when
+// the side to move is in check.
+inline bool ReadChecks(const Position* pos, EvalRecord* ply) {
+  ply->checkCount = u16(Checkers(pos, &ply->checkers));
+  PinRays(pos, ply->checkers, &ply->pinData[0], &ply->pinData[1]);
+  ply->lazy = 0;
+  // Only a king the second stage judges gets a value; the others read 0,
+  // never a value left over from an earlier position.
+  ply->kingSafety[White] = ply->kingSafety[Black] = 0;
+  return ply->checkCount != 0;
+}
+
+// NoScoreInCheck: a position in check gets only the check and pin fields,
+// for a node that stands no pat there and so never reads its static score.
+template <bool Trace, bool NoScoreInCheck = false>
 i32 EvaluateWith(Position* pos, EvalRecord* ply, const EvalWeights* weights, PawnHashTable* pawns,
                  EvalBreakdown* breakdown) {
   EvalContext ctx;
@@ -276,6 +290,12 @@ i32 EvaluateWith(Position* pos, EvalRecord* ply, const EvalWeights* weights, Paw
   Tracer tracer{breakdown, 0, 0};
   // The cache slot is read after the first stage; start loading it now.
   if (!Trace && pawns->evalCacheOn) Prefetch(&pawns->evalCache[pos->key & (EvalCacheEntries - 1)]);
+  // Check and pin information first: it may be all the node needs.
+  if (ReadChecks(pos, ply) && NoScoreInCheck) {
+    ply->lazy = 1;
+    ply->eval = 0;
+    return 0;
+  }
 
   // 1. Material entry: phase, special-case flags and the correction.
   ctx.entry = *MaterialLookup(pos);
@@ -303,15 +323,9 @@ i32 EvaluateWith(Position* pos, EvalRecord* ply, const EvalWeights* weights, Paw
     tracer.endgame = ctx.endgame;
   }
 
-  // 4. Check and pin information the search uses whatever the exit.
-  ply->checkCount = u16(Checkers(pos, &ply->checkers));
-  PinRays(pos, ply->checkers, &ply->pinData[0], &ply->pinData[1]);
+  // 4. The side to move's pins, for the second stage.
   ctx.pins[side][PinOrth] = ply->pinData[0];
   ctx.pins[side][PinDiag] = ply->pinData[1];
-  ply->lazy = 0;
-  // Only a king the second stage judges gets a value; the others read 0,
-  // never a value left over from an earlier position.
-  ply->kingSafety[White] = ply->kingSafety[Black] = 0;
 
   // 5. Early result: a settled verdict, or a quick score already outside the
   //    window. With two or fewer pieces a side the attack terms weigh too
@@ -365,4 +379,8 @@ i32 Evaluate(Position* pos, EvalRecord* ply, const EvalWeights* weights, PawnHas
              EvalBreakdown* breakdown) {
   if (breakdown != nullptr) return EvaluateWith<true>(pos, ply, weights, pawns, breakdown);
   return EvaluateWith<false>(pos, ply, weights, pawns, nullptr);
+}
+
+void EvaluateUnlessInCheck(Position* pos, EvalRecord* ply, const EvalWeights* weights, PawnHashTable* pawns) {
+  EvaluateWith<false, true>(pos, ply, weights, pawns, nullptr);
 }

@@ -94,7 +94,12 @@ i32 Quiesce(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 qdepth,
     UndoRecord undo;
     MakeMove(pos, m, &undo);
     SetLazyWindow(child, alpha, beta);
-    Evaluate(pos, child, engine->weights, engine->pawnTable);
+    // A child in check stands no pat, so its static score is needed only
+    // where the ply limit returns it.
+    if (ply + 1 < MaxPly - 1)
+      EvaluateUnlessInCheck(pos, child, engine->weights, engine->pawnTable);
+    else
+      Evaluate(pos, child, engine->weights, engine->pawnTable);
     i32 v = -Quiesce(engine, pos, -beta, -alpha, childDepth, ply + 1);
     UnmakeMove(pos, m, &undo);
     if (v > best) {

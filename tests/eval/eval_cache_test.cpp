@@ -1,6 +1,7 @@
 // The evaluation cache: a position taken from it scores and fills the record
 // exactly as an evaluation without the cache does, and emptying the table
-// for new weights leaves nothing of the old ones.
+// for new weights leaves nothing of the old ones. The evaluation that skips
+// positions in check fills the record exactly as the full one elsewhere.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -19,10 +20,8 @@ std::unique_ptr<PawnHashTable> TableFor(const EvalWeights* weights, bool cacheOn
   return table;
 }
 
-// The score and every field of the record the search reads, as text.
-std::string Evaluated(Position* pos, const EvalWeights* weights, PawnHashTable* table) {
-  PlyRecord ply = FreshPly();
-  const i32 score = Evaluate(pos, &ply, weights, table);
+// Every field of the record the search reads, as text.
+std::string RecordText(const PlyRecord& ply, i32 score) {
   char text[256];
   std::snprintf(text, sizeof text, "%d %d %llx %u %llx %llx %llx %llx %d %d %d %d %u", score, ply.eval,
                 (unsigned long long)ply.checkers, ply.checkCount, (unsigned long long)ply.pinData[0],
@@ -30,6 +29,13 @@ std::string Evaluated(Position* pos, const EvalWeights* weights, PawnHashTable* 
                 (unsigned long long)ply.threats[1], ply.threatBalance, ply.pieceThreatBalance,
                 ply.kingSafety[0], ply.kingSafety[1], ply.lazy);
   return text;
+}
+
+// The score and the record of a full evaluation, as text.
+std::string Evaluated(Position* pos, const EvalWeights* weights, PawnHashTable* table) {
+  PlyRecord ply = FreshPly();
+  const i32 score = Evaluate(pos, &ply, weights, table);
+  return RecordText(ply, score);
 }
 
 std::vector<std::string> Starts() {
@@ -77,4 +83,29 @@ TEST_F(ShippedPieceSquares, ClearedEvalCacheKeepsNothingOfEarlierWeights) {
   }
   // The new weights do change most scores, so stale entries would have shown.
   EXPECT_GT(changed, int(seen.size()) / 2);
+}
+
+TEST_F(ShippedPieceSquares, EvaluationUnlessInCheckDiffersOnlyInCheck) {
+  const EvalWeights* weights = ShippedWeights();
+  auto table = TableFor(weights, true);
+  int inCheck = 0, positions = 0;
+  ForRandomGames(Starts(), 60, 80, 0xC4ECull, [&](Position* pos) {
+    PlyRecord full = FreshPly(), partial = FreshPly();
+    const i32 score = Evaluate(pos, &full, weights, table.get());
+    EvaluateUnlessInCheck(pos, &partial, weights, table.get());
+    ++positions;
+    if (full.checkCount == 0) {
+      ASSERT_EQ(RecordText(partial, partial.eval), RecordText(full, score)) << FenOf(pos);
+      return;
+    }
+    // In check only the check and pin fields count, and the record says it has no full score.
+    ++inCheck;
+    ASSERT_EQ(partial.checkCount, full.checkCount) << FenOf(pos);
+    ASSERT_EQ(partial.checkers, full.checkers) << FenOf(pos);
+    ASSERT_EQ(partial.pinData[0], full.pinData[0]) << FenOf(pos);
+    ASSERT_EQ(partial.pinData[1], full.pinData[1]) << FenOf(pos);
+    ASSERT_EQ(partial.lazy, 1) << FenOf(pos);
+  });
+  EXPECT_GT(positions, 3000);
+  EXPECT_GT(inCheck, 100);
 }
