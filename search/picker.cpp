@@ -73,8 +73,15 @@ Move NextCapture(MovePicker* p, const Position* pos) {
     p->captureCount = list->count;
     for (int i = 0; i < list->count; ++i) {
       const Move m = list->move[i];
-      i32 x = StaticExchange(pos, m);
-      if (x >= 0 && !(m & MovePromotionFlag)) x = ExchangeValue[MoveCaptured(m)] - MovePiece(m);
+      const bool promotion = m & MovePromotionFlag;
+      const i32 mvvLva = ExchangeValue[MoveCaptured(m)] - MovePiece(m);
+      // Taking a unit worth at least the taker never loses (the taker's side
+      // may stop after it), so the exchange need not be worked out.
+      i32 x;
+      if (!promotion && ExchangeValue[MovePiece(m)] <= ExchangeValue[MoveCaptured(m)])
+        x = mvvLva;
+      else if ((x = StaticExchange(pos, m)) >= 0 && !promotion)
+        x = mvvLva;
       list->score[i] = x + CaptureBase;
     }
   }

@@ -1,3 +1,4 @@
+#include "engine/bench_positions.h"
 #include "tests/search/search_test_support.h"
 
 namespace {
@@ -83,6 +84,25 @@ TEST_F(StaticExchangeTest, Promotions) {
       {"r6k/4P3/8/8/8/8/8/4R1K1 w - - 0 1", "e7e8q", 400, "own rook behind the promoting pawn"},
   };
   for (const ExchangeCase& c : cases) Check(c);
+}
+
+// The move picker scores such captures without working the exchange out.
+TEST_F(StaticExchangeTest, TakingAUnitWorthAtLeastTheTakerNeverLoses) {
+  const std::vector<std::string> starts(std::begin(BenchPositions), std::end(BenchPositions));
+  int captures = 0, recaptured = 0;
+  ForRandomGames(starts, 60, 80, 0x5EEull, [&](Position* p) {
+    for (const Move m : LegalMoves(p)) {
+      if (MoveCaptured(m) == Empty || (m & MovePromotionFlag)) continue;
+      if (ExchangeValue[MovePiece(m)] > ExchangeValue[MoveCaptured(m)]) continue;
+      const i32 x = StaticExchange(p, m);
+      ASSERT_GE(x, 0) << FenOf(p) << " " << Text(m);
+      ++captures;
+      recaptured += x < ExchangeValue[MoveCaptured(m)];
+    }
+  });
+  // Enough of them are taken back for the rule to have been put to the test.
+  EXPECT_GT(captures, 4000);
+  EXPECT_GT(recaptured, 1500);
 }
 
 }  // namespace
