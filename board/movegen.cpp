@@ -12,7 +12,8 @@ void GenRookLike(const Position* pos, MoveList* list, u64 targets, u64 from) {
   u64 sliders = (pos->pieces[Rook] | pos->pieces[Queen]) & pos->colours[pos->side] & from;
   for (; sliders; sliders &= sliders - 1) {
     const int p = BitScan(sliders);
-    AddPieceMoves(pos, list, p, RookAttacksFrom(pos, p) & targets);
+    // No target on its lines at all (common for captures): no lookup needed.
+    if (RookEmpty[p] & targets) AddPieceMoves(pos, list, p, RookAttacksFrom(pos, p) & targets);
   }
 }
 
@@ -21,7 +22,7 @@ void GenBishopLike(const Position* pos, MoveList* list, u64 targets, u64 from) {
   u64 sliders = (pos->pieces[Bishop] | pos->pieces[Queen]) & pos->colours[pos->side] & from;
   for (; sliders; sliders &= sliders - 1) {
     const int p = BitScan(sliders);
-    AddPieceMoves(pos, list, p, BishopAttacksFrom(pos, p) & targets);
+    if (BishopEmpty[p] & targets) AddPieceMoves(pos, list, p, BishopAttacksFrom(pos, p) & targets);
   }
 }
 
