@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/bench_positions.h"
@@ -86,26 +87,21 @@ TEST_F(ShippedPieceSquares, ClearedEvalCacheKeepsNothingOfEarlierWeights) {
 }
 
 TEST_F(ShippedPieceSquares, EvaluationUnlessInCheckDiffersOnlyInCheck) {
-  const EvalWeights* weights = ShippedWeights();
-  auto table = TableFor(weights, true);
-  int inCheck = 0, positions = 0;
+  auto table = TableFor(ShippedWeights(), true);
+  int inCheck = 0;
   ForRandomGames(Starts(), 60, 80, 0xC4ECull, [&](Position* pos) {
-    PlyRecord full = FreshPly(), partial = FreshPly();
-    const i32 score = Evaluate(pos, &full, weights, table.get());
-    EvaluateUnlessInCheck(pos, &partial, weights, table.get());
-    ++positions;
+    PlyRecord full = FreshPly(), part = FreshPly();
+    const i32 score = Evaluate(pos, &full, ShippedWeights(), table.get());
+    EvaluateUnlessInCheck(pos, &part, ShippedWeights(), table.get());
     if (full.checkCount == 0) {
-      ASSERT_EQ(RecordText(partial, partial.eval), RecordText(full, score)) << FenOf(pos);
-      return;
+      ASSERT_EQ(RecordText(part, part.eval), RecordText(full, score)) << FenOf(pos);
+    } else {
+      // Only the check and pin fields count; the record is marked as holding no full score.
+      ++inCheck;
+      ASSERT_EQ(std::make_tuple(part.checkCount, part.checkers, part.pinData[0], part.pinData[1], part.lazy),
+                std::make_tuple(full.checkCount, full.checkers, full.pinData[0], full.pinData[1], u16(1)))
+          << FenOf(pos);
     }
-    // In check only the check and pin fields count, and the record says it has no full score.
-    ++inCheck;
-    ASSERT_EQ(partial.checkCount, full.checkCount) << FenOf(pos);
-    ASSERT_EQ(partial.checkers, full.checkers) << FenOf(pos);
-    ASSERT_EQ(partial.pinData[0], full.pinData[0]) << FenOf(pos);
-    ASSERT_EQ(partial.pinData[1], full.pinData[1]) << FenOf(pos);
-    ASSERT_EQ(partial.lazy, 1) << FenOf(pos);
   });
-  EXPECT_GT(positions, 3000);
   EXPECT_GT(inCheck, 100);
 }
