@@ -34,6 +34,12 @@ inline void SelectBest(MoveList* list) {
   }
 }
 
+// Whether the capture takes a unit worth at least its taker: it never loses
+// material, since the taker's side may stop after it.
+inline bool TakesAtLeastItsWorth(Move m) {
+  return ExchangeValue[MovePiece(m)] <= ExchangeValue[MoveCaptured(m)];
+}
+
 // Removes entry 0; the last entry takes its place.
 inline void RemoveFirst(MoveList* list) {
   const int last = --list->count;
@@ -74,14 +80,9 @@ Move NextCapture(MovePicker* p, const Position* pos) {
     for (int i = 0; i < list->count; ++i) {
       const Move m = list->move[i];
       const bool promotion = m & MovePromotionFlag;
-      const i32 mvvLva = ExchangeValue[MoveCaptured(m)] - MovePiece(m);
-      // Taking a unit worth at least the taker never loses (the taker's side
-      // may stop after it), so the exchange need not be worked out.
-      i32 x;
-      if (!promotion && ExchangeValue[MovePiece(m)] <= ExchangeValue[MoveCaptured(m)])
-        x = mvvLva;
-      else if ((x = StaticExchange(pos, m)) >= 0 && !promotion)
-        x = mvvLva;
+      // A capture that cannot lose needs no exchange worked out.
+      i32 x = !promotion && TakesAtLeastItsWorth(m) ? 0 : StaticExchange(pos, m);
+      if (x >= 0 && !promotion) x = ExchangeValue[MoveCaptured(m)] - MovePiece(m);
       list->score[i] = x + CaptureBase;
     }
   }
@@ -95,7 +96,7 @@ Move NextCapture(MovePicker* p, const Position* pos) {
     }
     // A deferred capture, or one that cannot lose: a score of at least
     // CaptureBase was given only to captures whose exchange came out >= 0.
-    if (score < 0 || ExchangeValue[MovePiece(c)] <= ExchangeValue[MoveCaptured(c)] || score >= CaptureBase) {
+    if (score < 0 || TakesAtLeastItsWorth(c) || score >= CaptureBase) {
       RemoveFirst(list);
       return c;
     }
@@ -190,8 +191,7 @@ Move NextQuiescenceCapture(MovePicker* p, const Position* pos) {
     SelectBest(list);
     const Move c = list->move[0];
     RemoveFirst(list);
-    if (ExchangeValue[MovePiece(c)] <= ExchangeValue[MoveCaptured(c)] || StaticExchange(pos, c) >= 0)
-      return c;
+    if (TakesAtLeastItsWorth(c) || StaticExchange(pos, c) >= 0) return c;
   }
   return NoMove;
 }
