@@ -122,9 +122,13 @@ void GenerateLegal(const Position* pos, MoveList* list) {
     lineAttacks[kind] = LineAttacks(pos, kind, k);
     const u64 c = lineAttacks[kind] & (kind <= LineAnti ? enemyDiag : enemyOrth);
     if (c) {
-      const int s = BitScan(c);
       checkers |= c;
       ++checkCount;
+    }
+    // A FEN may put a checker on each side of the king on one line; the
+    // king must keep off the line of both.
+    for (u64 rest = c; rest; rest &= rest - 1) {
+      const int s = BitScan(rest);
       kingAvoid |= Between[k][s] | BeyondKing[k][s];
     }
   }

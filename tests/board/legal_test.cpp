@@ -47,6 +47,11 @@ TEST_F(Legality, InCheckNoCastlingAndNoPinnedPiece) {
   EXPECT_EQ(Sorted(LegalMoves(pos)), Sorted(Staged(pos)));
   Load("4r1k1/8/8/8/8/8/3N4/R3K2R w KQ -");  // unpinned, it blocks
   EXPECT_TRUE(Contains(LegalMoves(pos), "d2e4"));
+  // Checkers on both sides of the king on one rank (only a FEN gives it): taking
+  // the near rook leaves the king on the far rook's line.
+  Load("8/8/8/8/Rk2R2p/8/8/4K3 b - -");
+  EXPECT_EQ(Text(LegalMoves(pos)), "b4b3 b4c3 b4b5 b4c5");
+  EXPECT_EQ(Sorted(LegalMoves(pos)), Sorted(Staged(pos)));
 }
 
 // Moves collected from many positions are tried in many others: IsMoveValid
