@@ -104,9 +104,9 @@ bool IsCriticalMove(const Position* pos, Move move) {
     if (!(PawnAttacks[us][to] & pos->colours[them])) return false;
     if (!pieces[Queen] || !pieces[Rook]) return false;
     const int enemyKing = pos->kingSquare[them];
-    if (FileOf(to) <= 2 && FileOf(enemyKing) <= 3) return StaticExchange(pos, move) >= 0;
+    if (FileOf(to) <= 2 && FileOf(enemyKing) <= 3) return ExchangeAtLeast(pos, move, 0);
     if (FileOf(to) < 5 || FileOf(enemyKing) < 4) return false;
-    return StaticExchange(pos, move) >= 0;
+    return ExchangeAtLeast(pos, move, 0);
   }
 
   if (type == Rook || type == Queen) {
@@ -118,7 +118,7 @@ bool IsCriticalMove(const Position* pos, Move move) {
     if ((pieces[Pawn] | pieces[Knight] | pieces[Bishop]) & file) return false;
     const int kingFile = FileOf(pos->kingSquare[them]);
     if (kingFile < FileOf(to) - 1 || kingFile > FileOf(to) + 1) return false;
-    return StaticExchange(pos, move) >= 0;
+    return ExchangeAtLeast(pos, move, 0);
   }
 
   return false;
@@ -133,7 +133,7 @@ f32 NewDepth(const EngineState* engine, const Position* pos, f32 depth, int ply,
     return next + (pvNode ? Constants.extSingleReplyPv : Constants.extSingleReply);
 
   if (GivesCheck(pos, move, picker->discOrth, picker->discDiag)) {
-    if (!pvNode && StaticExchange(pos, move) < Constants.losingCheckExchange)
+    if (!pvNode && !ExchangeAtLeast(pos, move, Constants.losingCheckExchange))
       return next + Constants.extCheckLosing;
     return next + Constants.extCheck;
   }

@@ -191,7 +191,7 @@ Move NextQuiescenceCapture(MovePicker* p, const Position* pos) {
     SelectBest(list);
     const Move c = list->move[0];
     RemoveFirst(list);
-    if (TakesAtLeastItsWorth(c) || StaticExchange(pos, c) >= 0) return c;
+    if (TakesAtLeastItsWorth(c) || ExchangeAtLeast(pos, c, 0)) return c;
   }
   return NoMove;
 }
@@ -206,7 +206,7 @@ Move NextQuietCheck(MovePicker* p, const Position* pos) {
   while (list->count > 0) {
     const Move c = list->move[0];
     RemoveFirst(list);
-    if (StaticExchange(pos, c) >= 0) return c;
+    if (ExchangeAtLeast(pos, c, 0)) return c;
   }
   return NoMove;
 }

@@ -42,6 +42,9 @@ Move NextMove(MovePicker* picker, const Position* pos, const i32* historyScore);
 Move NextQuiescenceMove(MovePicker* picker, const Position* pos, const i32* historyScore);
 // Material balance of the exchange sequence on the move's destination, mover's view.
 i32 StaticExchange(const Position* pos, Move move);
+// Whether that balance is at least `threshold`; cheaper, since it stops as
+// soon as the outcome is settled.
+bool ExchangeAtLeast(const Position* pos, Move move, i32 threshold);
 
 // Whether the move, once made, leaves the opponent's king attacked.
 bool GivesCheck(const Position* pos, Move move, u64 discOrth, u64 discDiag);

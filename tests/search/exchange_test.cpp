@@ -16,6 +16,9 @@ class StaticExchangeTest : public SearchTest {
     Load(c.fen);
     const Move m = M(c.move);
     EXPECT_EQ(StaticExchange(pos.get(), m), c.expected) << c.why << "\n  " << c.fen << " " << c.move;
+    // The threshold test settles at exactly that balance.
+    EXPECT_TRUE(ExchangeAtLeast(pos.get(), m, c.expected)) << c.why;
+    EXPECT_FALSE(ExchangeAtLeast(pos.get(), m, c.expected + 1)) << c.why;
   }
 };
 
@@ -103,6 +106,25 @@ TEST_F(StaticExchangeTest, TakingAUnitWorthAtLeastTheTakerNeverLoses) {
   // Enough of them are taken back for the rule to have been put to the test.
   EXPECT_GT(captures, 4000);
   EXPECT_GT(recaptured, 1500);
+}
+
+// The threshold test stops early; wherever it stops, it must agree with the
+// full exchange on both sides of the balance.
+TEST_F(StaticExchangeTest, ThresholdTestAgreesWithTheFullExchange) {
+  const std::vector<std::string> starts(std::begin(BenchPositions), std::end(BenchPositions));
+  int moves = 0, losing = 0;
+  ForRandomGames(starts, 40, 80, 0x7E57ull, [&](Position* p) {
+    for (const Move m : LegalMoves(p)) {
+      const i32 x = StaticExchange(p, m);
+      ASSERT_TRUE(ExchangeAtLeast(p, m, x)) << FenOf(p) << " " << Text(m) << " " << x;
+      ASSERT_FALSE(ExchangeAtLeast(p, m, x + 1)) << FenOf(p) << " " << Text(m) << " " << x;
+      ASSERT_EQ(ExchangeAtLeast(p, m, 0), x >= 0) << FenOf(p) << " " << Text(m) << " " << x;
+      ++moves;
+      losing += x < 0;
+    }
+  });
+  EXPECT_GT(moves, 50000);
+  EXPECT_GT(losing, 5000);
 }
 
 }  // namespace
