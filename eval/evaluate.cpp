@@ -188,8 +188,10 @@ inline bool OppositeBishops(const Position* pos, const EvalContext* ctx) {
 // otherwise computed and, when what they added fits the entry, stored.
 void CachedAttackTerms(const Position* pos, EvalContext* ctx, PawnHashTable* table) {
   EvalRecord* ply = ctx->ply;
-  EvalCacheEntry* slot = &table->evalCache[pos->key & (EvalCacheEntries - 1)];
-  if (slot->key == pos->key) {
+  const u32 index = u32(pos->key & (EvalCacheEntries - 1));
+  const u16 tag = u16(pos->key >> 48);
+  EvalCacheEntry* slot = &table->evalCache[index];
+  if (table->evalCacheTags[index] == tag && slot->key == pos->key) {
     ply->threats[White] = slot->threats[White];
     ply->threats[Black] = slot->threats[Black];
     const u64 notPawns = ~pos->pieces[Pawn];
@@ -208,6 +210,7 @@ void CachedAttackTerms(const Position* pos, EvalContext* ctx, PawnHashTable* tab
   // Extreme weights can add more than 16 bits hold; such a result is not kept.
   if (addedOpening != i16(addedOpening) || addedEndgame != i16(addedEndgame)) return;
   slot->key = pos->key;
+  table->evalCacheTags[index] = tag;
   slot->threats[White] = ply->threats[White];
   slot->threats[Black] = ply->threats[Black];
   slot->opening = i16(addedOpening);

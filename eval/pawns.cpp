@@ -156,6 +156,7 @@ void CreatePawnTable(PawnHashTable* table) {
 void ClearPawnTable(PawnHashTable* table) {
   std::memset(table->entries, 0, sizeof table->entries);
   std::memset(table->evalCache, 0, sizeof table->evalCache);
+  std::memset(table->evalCacheTags, 0, sizeof table->evalCacheTags);
   table->hits = table->probes = 0;
 }
 

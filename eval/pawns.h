@@ -53,6 +53,10 @@ struct alignas(64) PawnHashTable {
   // weights change (ClearPawnTable) may turn it on, as the engine does.
   u8 evalCacheOn;
   alignas(64) EvalCacheEntry evalCache[EvalCacheEntries];
+  // The top 16 bits of each slot's key (the slot index holds the low ones),
+  // 128 KB against the cache's 2 MB: a position whose tag differs is surely
+  // not cached, and is computed at once without waiting for its slot's line.
+  alignas(64) u16 evalCacheTags[EvalCacheEntries];
 };
 static_assert(offsetof(PawnHashTable, evalCache) % 64 == 0);
 

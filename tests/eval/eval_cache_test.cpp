@@ -63,6 +63,29 @@ TEST_F(ShippedPieceSquares, EvalCacheHitsMatchTheComputedEvaluation) {
   EXPECT_GT(hits, positions * 9 / 10);
 }
 
+// A stored slot is what the next evaluation of its position reads, and only
+// of its position: a key differing only between the tag and the index bits
+// must be computed afresh.
+TEST_F(ShippedPieceSquares, EvalCacheSlotIsReadForItsKeyAlone) {
+  const EvalWeights* weights = ShippedWeights();
+  auto cached = TableFor(weights, true);
+  auto plain = TableFor(weights, false);
+  int stored = 0;
+  ForRandomGames(Starts(), 10, 40, 0x7A65ull, [&](Position* pos) {
+    const std::string expected = Evaluated(pos, weights, plain.get());
+    Evaluated(pos, weights, cached.get());
+    EvalCacheEntry* slot = &cached->evalCache[pos->key & (EvalCacheEntries - 1)];
+    if (slot->key != pos->key) return;
+    ++stored;
+    slot->opening = i16(slot->opening + 300);
+    slot->endgame = i16(slot->endgame + 300);
+    ASSERT_NE(Evaluated(pos, weights, cached.get()), expected) << FenOf(pos);
+    slot->key ^= 1ull << 30;
+    ASSERT_EQ(Evaluated(pos, weights, cached.get()), expected) << FenOf(pos);
+  });
+  EXPECT_GT(stored, 300);
+}
+
 TEST_F(ShippedPieceSquares, ClearedEvalCacheKeepsNothingOfEarlierWeights) {
   EvalWeights weights = *ShippedWeights();
   auto cached = TableFor(&weights, true);
