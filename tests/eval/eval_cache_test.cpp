@@ -64,8 +64,8 @@ TEST_F(ShippedPieceSquares, EvalCacheHitsMatchTheComputedEvaluation) {
 }
 
 // A stored slot is what the next evaluation of its position reads, and only
-// of its position: a key differing only between the tag and the index bits
-// must be computed afresh.
+// of its position: a key that differs only in the bits between the tag and
+// the index must be computed afresh.
 TEST_F(ShippedPieceSquares, EvalCacheSlotIsReadForItsKeyAlone) {
   const EvalWeights* weights = ShippedWeights();
   auto cached = TableFor(weights, true);
