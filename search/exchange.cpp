@@ -41,6 +41,7 @@ struct Exchange {
   u64 diagonalSliders;
   u64 straightSliders;
   int to;
+  int mover;  // the colour of the unit that made the first capture
 };
 
 // The board after the move's unit has left its square (it now stands on `to`).
@@ -48,6 +49,7 @@ inline void StartExchange(Exchange* x, const Position* pos, Move move) {
   const int from = MoveFrom(move);
   x->pos = pos;
   x->to = MoveTo(move);
+  x->mover = (pos->colours[White] & SquareMask[from]) ? White : Black;
   x->occ = {pos->occupied, pos->occupiedFiles, pos->occupiedDiagonals, pos->occupiedAntiDiagonals};
   Vacate(&x->occ, from);
   const u64* pieces = pos->pieces;
@@ -106,7 +108,7 @@ i32 StaticExchange(const Position* pos, Move move) {
   Exchange x;
   StartExchange(&x, pos, move);
 
-  int side = (pos->colours[White] & SquareMask[MoveFrom(move)]) ? Black : White;
+  int side = x.mover ^ 1;
   if (!HasAttacker(&x, side)) return gain[0];
 
   int d = 1;
@@ -138,7 +140,7 @@ bool ExchangeAtLeast(const Position* pos, Move move, i32 threshold) {
   FirstCapture(move, &balance, &onSquare);
   Exchange x;
   StartExchange(&x, pos, move);
-  const int mover = (pos->colours[White] & SquareMask[MoveFrom(move)]) ? White : Black;
+  const int mover = x.mover;
 
   for (int side = mover ^ 1;; side ^= 1) {
     if (side != mover) {
