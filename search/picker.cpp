@@ -131,12 +131,24 @@ Move NextQuiet(MovePicker* p, const Position* pos, const i32* historyScore) {
   if (p->newStage) {
     GenQuiets(pos, list, p->pinData[0], p->pinData[1]);
     p->quietCount = u32(list->count);
-    for (int i = 0; i < list->count; ++i)
-      list->score[i] = historyScore[HistoryIndex(pos->side, list->move[i])];
+    // The lowest score and how many moves share it (without branches: most
+    // moves share it, but which ones is unpredictable).
+    i32 lowest = INT32_MAX;
+    i32 lowestCount = 0;
+    for (int i = 0; i < list->count; ++i) {
+      const i32 score = historyScore[HistoryIndex(pos->side, list->move[i])];
+      list->score[i] = score;
+      const bool below = score < lowest;
+      lowestCount = below ? 1 : lowestCount + (score == lowest);
+      lowest = below ? score : lowest;
+    }
+    p->lowestScoreCount = lowestCount;
   }
   p->killerHit = 0;
   while (list->count > 0) {
-    SelectBest(list);
+    // Every lowest-scored move stays until nothing else is left; from then on
+    // the scan would always keep entry 0, so it is skipped.
+    if (list->count > p->lowestScoreCount) SelectBest(list);
     const Move c = list->move[0];
     RemoveFirst(list);
     if (c == p->hashMove || c == p->mateKiller) continue;

@@ -29,6 +29,7 @@ struct MovePicker {
   MoveList list;
   u32 stage;                // stage of `current`
   u32 quietCount;           // moves the quiet stage generated
+  i32 lowestScoreCount;     // quiet moves sharing the lowest history score
   i32 checkCountGenerated;  // moves the quiet-check stage generated, -1 before
   i32 evasionCount;         // moves the evasion stage generated, -1 before
   i32 captureCount;         // moves the capture stage generated, -1 before

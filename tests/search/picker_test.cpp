@@ -128,6 +128,41 @@ TEST_F(PickerTest, EqualScoresGoFirstThenFromTheBack) {
   EXPECT_EQ(Texts(quiets), Texts(expected));
 }
 
+TEST_F(PickerTest, QuietOrderWithTiedScoresIsThePlainSelections) {
+  // Three history values, so that ties are everywhere: the order must be the
+  // plain selection's (entry 0 unless a later entry, scanned from the back,
+  // scores strictly higher; then the last entry takes the front), although
+  // the picker skips the scans once only the lowest-scored moves are left.
+  Random rng{777};
+  int checked = 0;
+  for (const Position& start : RandomGamePositions(12, 60, 0x5EEDull)) {
+    *pos = start;
+    for (i32& h : engine->stats.historyScore) h = i32(rng.Below(3));
+    plies[1].hashMove = plies[1].mateKiller = plies[1].killers[0] = plies[1].killers[1] = NoMove;
+    MovePicker* picker = MainPicker(1);
+    if (picker->stages == StageBit(StageEvasions)) continue;
+    MoveList list;
+    list.count = 0;
+    GenQuiets(pos.get(), &list, picker->pinData[0], picker->pinData[1]);
+    for (int i = 0; i < list.count; ++i)
+      list.score[i] = engine->stats.historyScore[HistoryIndex(pos->side, list.move[i])];
+    std::vector<Move> expected;
+    for (int n = list.count; n > 0; --n) {
+      int best = 0;
+      for (int i = n - 1; i >= 1; --i) best = list.score[i] > list.score[best] ? i : best;
+      expected.push_back(list.move[best]);
+      list.move[best] = list.move[0], list.score[best] = list.score[0];
+      list.move[0] = list.move[n - 1], list.score[0] = list.score[n - 1];
+    }
+    std::vector<Move> quiets;
+    for (Move m : DrainMain(picker))
+      if (!IsTactical(m)) quiets.push_back(m);
+    ASSERT_EQ(Texts(quiets), Texts(expected)) << FenOf(pos.get());
+    ++checked;
+  }
+  EXPECT_GT(checked, 500);
+}
+
 TEST_F(PickerTest, StageOrderWithHashMoveMateKillerAndFourKillers) {
   Load(CaptureFen);
   const int ply = 4;
