@@ -128,7 +128,7 @@ TEST_F(PickerTest, EqualScoresGoFirstThenFromTheBack) {
   EXPECT_EQ(Texts(quiets), Texts(expected));
 }
 
-TEST_F(PickerTest, QuietOrderWithTiedScoresIsThePlainSelections) {
+TEST_F(PickerTest, QuietOrderWithTiedScoresMatchesThePlainSelection) {
   // Three history values, so that ties are everywhere: the order must be the
   // plain selection's (entry 0 unless a later entry, scanned from the back,
   // scores strictly higher; then the last entry takes the front), although
