@@ -188,16 +188,15 @@ inline bool OppositeBishops(const Position* pos, const EvalContext* ctx) {
 // otherwise computed and, when what they added fits the entry, stored.
 void CachedAttackTerms(const Position* pos, EvalContext* ctx, PawnHashTable* table) {
   EvalRecord* ply = ctx->ply;
-  const u32 index = u32(pos->key & (EvalCacheEntries - 1));
-  const u16 tag = u16(pos->key >> 48);
+  const u32 index = EvalCacheIndex(pos->key);
+  const u16 tag = EvalCacheTag(pos->key);
   EvalCacheEntry* slot = &table->evalCache[index];
-  if (table->evalCacheTags[index] == tag && slot->key == pos->key) {
+  // The tag is compared first: it mostly sits in a nearer cache than the slot.
+  if (table->evalCacheTags[index] == tag && slot->keyMiddle == EvalCacheMiddle(pos->key)) {
     ply->threats[White] = slot->threats[White];
     ply->threats[Black] = slot->threats[Black];
-    const u64 notPawns = ~pos->pieces[Pawn];
-    ply->threatBalance = i16(PopCount(ply->threats[White]) - PopCount(ply->threats[Black]));
-    ply->pieceThreatBalance =
-        i16(PopCount(ply->threats[White] & notPawns) - PopCount(ply->threats[Black] & notPawns));
+    ply->threatBalance = slot->threatBalance;
+    ply->pieceThreatBalance = slot->pieceThreatBalance;
     ply->kingSafety[White] = slot->kingSafety[White];
     ply->kingSafety[Black] = slot->kingSafety[Black];
     ctx->opening += slot->opening;
@@ -209,8 +208,10 @@ void CachedAttackTerms(const Position* pos, EvalContext* ctx, PawnHashTable* tab
   const i32 addedOpening = ctx->opening - opening, addedEndgame = ctx->endgame - endgame;
   // Extreme weights can add more than 16 bits hold; such a result is not kept.
   if (addedOpening != i16(addedOpening) || addedEndgame != i16(addedEndgame)) return;
-  slot->key = pos->key;
   table->evalCacheTags[index] = tag;
+  slot->keyMiddle = EvalCacheMiddle(pos->key);
+  slot->threatBalance = ply->threatBalance;
+  slot->pieceThreatBalance = ply->pieceThreatBalance;
   slot->threats[White] = ply->threats[White];
   slot->threats[Black] = ply->threats[Black];
   slot->opening = i16(addedOpening);
@@ -292,7 +293,7 @@ i32 EvaluateWith(Position* pos, EvalRecord* ply, const EvalWeights* weights, Paw
   const int side = pos->side;
   Tracer tracer{breakdown, 0, 0};
   // The cache slot is read after the first stage; start loading it now.
-  if (!Trace && pawns->evalCacheOn) Prefetch(&pawns->evalCache[pos->key & (EvalCacheEntries - 1)]);
+  if (!Trace && pawns->evalCacheOn) Prefetch(&pawns->evalCache[EvalCacheIndex(pos->key)]);
   // Check and pin information first: it may be all the node needs.
   if (ReadChecks(pos, ply) && NoScoreInCheck) {
     ply->lazy = 1;

@@ -25,9 +25,12 @@ constexpr int PawnPictures = 4096;  // 12-bit pictures: three files by four rank
 // what its attack terms added to the sums and what it left in the record.
 // The position's key stands for the whole position (side to move and
 // castling rights included); the stage depends on nothing else but the
-// weights, which the table belongs to.
+// weights, which the table belongs to. The slot's index holds the key's low
+// 16 bits and the tag table its top 16, so the entry keeps only the middle.
 struct EvalCacheEntry {
-  u64 key;         // 0 in a slot never written
+  u32 keyMiddle;  // bits 16-47 of the key; 0 in a slot never written
+  i16 threatBalance;
+  i16 pieceThreatBalance;
   u64 threats[2];  // EvalRecord::threats
   i16 opening;     // added to the sums by the second stage, White's view
   i16 endgame;
@@ -59,6 +62,12 @@ struct alignas(64) PawnHashTable {
   alignas(64) u16 evalCacheTags[EvalCacheEntries];
 };
 static_assert(offsetof(PawnHashTable, evalCache) % 64 == 0);
+
+// The parts of a key the evaluation cache keeps apart: the slot index (low
+// 16 bits), the tag (top 16 bits) and the middle that the slot holds.
+inline u32 EvalCacheIndex(u64 key) { return u32(key & (EvalCacheEntries - 1)); }
+inline u16 EvalCacheTag(u64 key) { return u16(key >> 48); }
+inline u32 EvalCacheMiddle(u64 key) { return u32(key >> 16); }
 
 // Zeroes the caches and the tables and sets the mask and size; the
 // evaluation cache is off.

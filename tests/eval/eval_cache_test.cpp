@@ -54,16 +54,23 @@ TEST_F(ShippedPieceSquares, EvalCacheHitsMatchTheComputedEvaluation) {
     const std::string expected = Evaluated(pos, weights, plain.get());
     // The first evaluation may store the position, the second then takes it from the cache.
     ASSERT_EQ(Evaluated(pos, weights, cached.get()), expected) << FenOf(pos);
-    EvalCacheEntry* slot = &cached->evalCache[pos->key & (EvalCacheEntries - 1)];
-    hits += slot->key == pos->key;
+    const u32 index = EvalCacheIndex(pos->key);
+    EvalCacheEntry* slot = &cached->evalCache[index];
+    const bool stored = cached->evalCacheTags[index] == EvalCacheTag(pos->key) &&
+                        slot->keyMiddle == EvalCacheMiddle(pos->key);
+    hits += stored;
     ASSERT_EQ(Evaluated(pos, weights, cached.get()), expected) << FenOf(pos);
     ++positions;
-    // The slot is what the next evaluation reads, and only for its own key.
-    if (slot->key != pos->key) return;
+    // The slot is what the next evaluation reads, threat counts and sums
+    // alike, and only for its own key.
+    if (!stored) return;
+    slot->threatBalance = i16(slot->threatBalance + 1);
+    ASSERT_NE(Evaluated(pos, weights, cached.get()), expected) << FenOf(pos);
+    slot->threatBalance = i16(slot->threatBalance - 1);
     slot->opening = i16(slot->opening + 300);
     slot->endgame = i16(slot->endgame + 300);
     ASSERT_NE(Evaluated(pos, weights, cached.get()), expected) << FenOf(pos);
-    slot->key ^= 1ull << 30;  // same tag and slot, another position
+    slot->keyMiddle ^= 1u << 14;  // key bit 30: same tag and slot, another position
     ASSERT_EQ(Evaluated(pos, weights, cached.get()), expected) << FenOf(pos);
   });
   // Nearly every position runs the second stage with the full window and is stored.
