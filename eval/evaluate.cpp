@@ -189,10 +189,8 @@ inline bool OppositeBishops(const Position* pos, const EvalContext* ctx) {
 void CachedAttackTerms(const Position* pos, EvalContext* ctx, PawnHashTable* table) {
   EvalRecord* ply = ctx->ply;
   const u32 index = EvalCacheIndex(pos->key);
-  const u16 tag = EvalCacheTag(pos->key);
   EvalCacheEntry* slot = &table->evalCache[index];
-  // The tag is compared first: it mostly sits in a nearer cache than the slot.
-  if (table->evalCacheTags[index] == tag && slot->keyMiddle == EvalCacheMiddle(pos->key)) {
+  if (EvalCacheHolds(table, pos->key)) {
     ply->threats[White] = slot->threats[White];
     ply->threats[Black] = slot->threats[Black];
     ply->threatBalance = slot->threatBalance;
@@ -208,7 +206,7 @@ void CachedAttackTerms(const Position* pos, EvalContext* ctx, PawnHashTable* tab
   const i32 addedOpening = ctx->opening - opening, addedEndgame = ctx->endgame - endgame;
   // Extreme weights can add more than 16 bits hold; such a result is not kept.
   if (addedOpening != i16(addedOpening) || addedEndgame != i16(addedEndgame)) return;
-  table->evalCacheTags[index] = tag;
+  table->evalCacheTags[index] = EvalCacheTag(pos->key);
   slot->keyMiddle = EvalCacheMiddle(pos->key);
   slot->threatBalance = ply->threatBalance;
   slot->pieceThreatBalance = ply->pieceThreatBalance;

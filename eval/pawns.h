@@ -69,6 +69,14 @@ inline u32 EvalCacheIndex(u64 key) { return u32(key & (EvalCacheEntries - 1)); }
 inline u16 EvalCacheTag(u64 key) { return u16(key >> 48); }
 inline u32 EvalCacheMiddle(u64 key) { return u32(key >> 16); }
 
+// Whether the evaluation cache holds the position with this key. The tag is
+// compared first: it mostly sits in a nearer cache than the slot.
+inline bool EvalCacheHolds(const PawnHashTable* table, u64 key) {
+  const u32 index = EvalCacheIndex(key);
+  return table->evalCacheTags[index] == EvalCacheTag(key) &&
+         table->evalCache[index].keyMiddle == EvalCacheMiddle(key);
+}
+
 // Zeroes the caches and the tables and sets the mask and size; the
 // evaluation cache is off.
 void CreatePawnTable(PawnHashTable* table);

@@ -54,10 +54,8 @@ TEST_F(ShippedPieceSquares, EvalCacheHitsMatchTheComputedEvaluation) {
     const std::string expected = Evaluated(pos, weights, plain.get());
     // The first evaluation may store the position, the second then takes it from the cache.
     ASSERT_EQ(Evaluated(pos, weights, cached.get()), expected) << FenOf(pos);
-    const u32 index = EvalCacheIndex(pos->key);
-    EvalCacheEntry* slot = &cached->evalCache[index];
-    const bool stored = cached->evalCacheTags[index] == EvalCacheTag(pos->key) &&
-                        slot->keyMiddle == EvalCacheMiddle(pos->key);
+    EvalCacheEntry* slot = &cached->evalCache[EvalCacheIndex(pos->key)];
+    const bool stored = EvalCacheHolds(cached.get(), pos->key);
     hits += stored;
     ASSERT_EQ(Evaluated(pos, weights, cached.get()), expected) << FenOf(pos);
     ++positions;
