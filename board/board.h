@@ -337,6 +337,8 @@ bool IsAttacked(const Position* pos, int colour, int square);
 // Enemy pieces giving check, returned through *checkers; the result counts one
 // per checking group (knights, pawns, and each of the four lines through the king).
 int Checkers(const Position* pos, u64* checkers);
+// Checkers and the pin rays of PinRays(pos, *checkers, ...) in one pass.
+int CheckersAndPins(const Position* pos, u64* checkers, u64* pinsOrth, u64* pinsDiag);
 // Pin rays of the side to move's king; enemy sliders in `excluded` do not pin.
 void PinRays(const Position* pos, u64 excluded, u64* pinsOrth, u64* pinsDiag);
 // The same for the king of either colour (the evaluation wants both sides' pins).

@@ -3,29 +3,53 @@
 #include "board/board.h"
 
 // Counts the groups giving check (knights, pawns, and each of the four lines
-// through the king separately) and returns the checking pieces through *checkers.
+// through the king separately) and returns the checking pieces through
+// *checkers, and the side to move's pin rays as PinRays gives them: one pass
+// over the enemy sliders on the king's lines finds both, a slider with nothing
+// between it and the king checking, one with a lone own piece between pinning.
 // In positions that legal play reaches, the count is the number of checkers.
-int Checkers(const Position* pos, u64* checkers) {
+int CheckersAndPins(const Position* pos, u64* checkers, u64* pinsOrth, u64* pinsDiag) {
   const int us = pos->side, k = pos->kingSquare[us];
+  const u64 own = pos->colours[us];
   const u64 enemy = pos->colours[us ^ 1];
-  const u64 diag = (pos->pieces[Bishop] | pos->pieces[Queen]) & enemy;
-  const u64 orth = (pos->pieces[Rook] | pos->pieces[Queen]) & enemy;
+  const u64 occ = pos->occupied;
   const u64 knights = KnightAttacks[k] & pos->pieces[Knight] & enemy;
   const u64 pawns = PawnAttacks[us][k] & pos->pieces[Pawn] & enemy;
-  u64 a1h8 = 0, a8h1 = 0, rank = 0, file = 0;
-  if (diag & BishopEmpty[k]) {
-    a1h8 = DiagAttacksFrom(pos->occupiedDiagonals, k) & diag;
-    a8h1 = AntiDiagAttacksFrom(pos->occupiedAntiDiagonals, k) & diag;
+  u64 diagCheckers = 0, orthCheckers = 0, orthRays = 0, diagRays = 0;
+  for (u64 s = BishopEmpty[k] & (pos->pieces[Bishop] | pos->pieces[Queen]) & enemy; s; s &= s - 1) {
+    const int sq = BitScan(s);
+    const u64 blockers = Between[k][sq] & occ;
+    if (!blockers)
+      diagCheckers |= SquareMask[sq];
+    else if (!(blockers & (blockers - 1)) && (blockers & own))
+      diagRays |= Between[k][sq] | SquareMask[sq];
   }
-  if (orth & RookEmpty[k]) {
-    rank = RankAttacksFrom(pos->occupied, k) & orth;
-    file = FileAttacksFrom(pos->occupiedFiles, k) & orth;
+  for (u64 s = RookEmpty[k] & (pos->pieces[Rook] | pos->pieces[Queen]) & enemy; s; s &= s - 1) {
+    const int sq = BitScan(s);
+    const u64 blockers = Between[k][sq] & occ;
+    if (!blockers)
+      orthCheckers |= SquareMask[sq];
+    else if (!(blockers & (blockers - 1)) && (blockers & own))
+      orthRays |= Between[k][sq] | SquareMask[sq];
   }
-  *checkers = knights | pawns | a1h8 | a8h1 | rank | file;
-  const int groups = (knights != 0) + (pawns != 0) + (a1h8 != 0) + (a8h1 != 0) + (rank != 0) + (file != 0);
+  *pinsOrth = orthRays;
+  *pinsDiag = diagRays;
+  *checkers = knights | pawns | diagCheckers | orthCheckers;
+  int groups = (knights != 0) + (pawns != 0);
+  if (diagCheckers | orthCheckers) {
+    // The empty-board attacks of each line through the king tell the lines apart.
+    groups += ((diagCheckers & DiagAttacks[k][0]) != 0) + ((diagCheckers & AntiDiagAttacks[k][0]) != 0) +
+              ((orthCheckers & RankAttacks[k][0]) != 0) + ((orthCheckers & FileAttacks[k][0]) != 0);
+  }
   // Two knights or two pawns checking at once come only from a FEN no game
   // reaches; counting them as two keeps the evasions to king moves there.
   return groups == 1 && (*checkers & (*checkers - 1)) ? 2 : groups;
+}
+
+// The checkers alone.
+int Checkers(const Position* pos, u64* checkers) {
+  u64 pinsOrth, pinsDiag;
+  return CheckersAndPins(pos, checkers, &pinsOrth, &pinsDiag);
 }
 
 // Pin rays of colour `colour`'s king: for each enemy slider (outside

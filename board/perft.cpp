@@ -8,8 +8,7 @@
 // Staged generation exactly as the search drives it.
 void GenerateStaged(const Position* pos, MoveList* list) {
   u64 checkers, pinsOrth, pinsDiag;
-  const int checkCount = Checkers(pos, &checkers);
-  PinRays(pos, checkers, &pinsOrth, &pinsDiag);
+  const int checkCount = CheckersAndPins(pos, &checkers, &pinsOrth, &pinsDiag);
   if (checkCount) {
     GenEvasions(pos, list, pinsOrth, pinsDiag, checkers, checkCount);
   } else {

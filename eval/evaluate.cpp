@@ -270,8 +270,7 @@ void TraceFirstStage(const Position* pos, EvalBreakdown* out) {
 // Check and pin information the search uses whatever the exit; true when
 // the side to move is in check.
 inline bool ReadChecks(const Position* pos, EvalRecord* ply) {
-  ply->checkCount = u16(Checkers(pos, &ply->checkers));
-  PinRays(pos, ply->checkers, &ply->pinData[0], &ply->pinData[1]);
+  ply->checkCount = u16(CheckersAndPins(pos, &ply->checkers, &ply->pinData[0], &ply->pinData[1]));
   ply->lazy = 0;
   // Only a king the second stage judges gets a value; the others read 0,
   // never a value left over from an earlier position.

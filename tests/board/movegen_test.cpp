@@ -305,11 +305,42 @@ TEST_F(Movegen, CheckPinAndDiscoveryQueriesMatchRayWalks) {
     PinRaysFor(p, us ^ 1, 0, &orth, &diag);
     ASSERT_EQ(orth, enemyPinsOrth);
     ASSERT_EQ(diag, enemyPinsDiag);
+    // The one-pass form the evaluation uses: the same checkers, count and pins.
+    u64 bothCheckers;
+    ASSERT_EQ(CheckersAndPins(p, &bothCheckers, &orth, &diag), count);
+    ASSERT_EQ(bothCheckers, attackers);
+    ASSERT_EQ(orth, wantOrth);
+    ASSERT_EQ(diag, wantDiag);
     pins += (wantOrth | wantDiag) != 0;
     discoveries += (wantDiscOrth | wantDiscDiag) != 0;
   });
   EXPECT_GT(pins, 150);
   EXPECT_GT(discoveries, 40);
+}
+
+// The check count goes by group (knights, pawns, each line through the king),
+// also in positions only a FEN gives; the evasion generator relies on it.
+TEST_F(Movegen, CheckCountsGoByGroup) {
+  const struct {
+    const char* fen;
+    int count;
+  } cases[] = {
+      {"4k3/8/8/8/8/8/8/4R1K1 b - -", 1},      // a rook
+      {"4k3/8/8/1B6/8/8/8/4R1K1 b - -", 2},    // bishop and rook
+      {"4k3/8/3N4/1B6/8/8/8/4R1K1 b - -", 3},  // knight, bishop and rook
+      {"R3k3/8/3N4/8/8/8/8/4R1K1 b - -", 3},   // knight, rooks on the rank and the file
+      {"4k3/8/3N4/1B5B/8/8/8/4K3 b - -", 3},   // knight, bishops on both diagonals
+      {"8/8/8/8/Rk2R2p/8/8/4K3 b - -", 2},     // two rooks on one rank
+      {"4k3/8/3N1N2/8/8/8/8/4K3 b - -", 2},    // two knights
+      {"4k3/3P1P2/8/8/8/8/8/4K3 b - -", 2},    // two pawns
+      {"4k3/8/8/1q6/8/3P4/8/5K2 w - -", 0},    // the queen pins the pawn
+  };
+  for (const auto& c : cases) {
+    Load(c.fen);
+    u64 checkers, orth, diag;
+    EXPECT_EQ(CheckersAndPins(pos, &checkers, &orth, &diag), c.count) << c.fen;
+    EXPECT_EQ(Checkers(pos, &checkers), c.count) << c.fen;
+  }
 }
 
 // Every quiet check is a legal, quiet, checking move, and none comes twice.
