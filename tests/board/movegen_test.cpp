@@ -333,7 +333,7 @@ TEST_F(Movegen, CheckCountsGoByGroup) {
       {"8/8/8/8/Rk2R2p/8/8/4K3 b - -", 2},     // two rooks on one rank
       {"4k3/8/3N1N2/8/8/8/8/4K3 b - -", 2},    // two knights
       {"4k3/3P1P2/8/8/8/8/8/4K3 b - -", 2},    // two pawns
-      {"4k3/8/8/1q6/8/3P4/8/5K2 w - -", 0},    // the queen pins the pawn
+      {"4k3/8/8/1q6/8/3P4/8/5K2 w - -", 0},    // a pin, no check
   };
   for (const auto& c : cases) {
     Load(c.fen);
