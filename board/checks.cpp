@@ -16,22 +16,18 @@ int CheckersAndPins(const Position* pos, u64* checkers, u64* pinsOrth, u64* pins
   const u64 knights = KnightAttacks[k] & pos->pieces[Knight] & enemy;
   const u64 pawns = PawnAttacks[us][k] & pos->pieces[Pawn] & enemy;
   u64 diagCheckers = 0, orthCheckers = 0, orthRays = 0, diagRays = 0;
-  for (u64 s = BishopEmpty[k] & (pos->pieces[Bishop] | pos->pieces[Queen]) & enemy; s; s &= s - 1) {
-    const int sq = BitScan(s);
-    const u64 blockers = Between[k][sq] & occ;
-    if (!blockers)
-      diagCheckers |= SquareMask[sq];
-    else if (!(blockers & (blockers - 1)) && (blockers & own))
-      diagRays |= Between[k][sq] | SquareMask[sq];
-  }
-  for (u64 s = RookEmpty[k] & (pos->pieces[Rook] | pos->pieces[Queen]) & enemy; s; s &= s - 1) {
-    const int sq = BitScan(s);
-    const u64 blockers = Between[k][sq] & occ;
-    if (!blockers)
-      orthCheckers |= SquareMask[sq];
-    else if (!(blockers & (blockers - 1)) && (blockers & own))
-      orthRays |= Between[k][sq] | SquareMask[sq];
-  }
+  auto walk = [&](u64 sliders, u64* checking, u64* rays) {
+    for (; sliders; sliders &= sliders - 1) {
+      const int sq = BitScan(sliders);
+      const u64 blockers = Between[k][sq] & occ;
+      if (!blockers)
+        *checking |= SquareMask[sq];
+      else if (!(blockers & (blockers - 1)) && (blockers & own))
+        *rays |= Between[k][sq] | SquareMask[sq];
+    }
+  };
+  walk(BishopEmpty[k] & (pos->pieces[Bishop] | pos->pieces[Queen]) & enemy, &diagCheckers, &diagRays);
+  walk(RookEmpty[k] & (pos->pieces[Rook] | pos->pieces[Queen]) & enemy, &orthCheckers, &orthRays);
   *pinsOrth = orthRays;
   *pinsDiag = diagRays;
   *checkers = knights | pawns | diagCheckers | orthCheckers;
