@@ -124,6 +124,15 @@ bool IsCriticalMove(const Position* pos, Move move) {
   return false;
 }
 
+// Knight and bishop moves, and king moves that take no piece, are never
+// critical: a cheap test that spares most moves the full one.
+namespace {
+inline bool MayBeCritical(Move move) {
+  const int piece = MovePiece(move);
+  return piece != Knight && piece != Bishop && (piece != King || MoveCaptured(move) >= Knight);
+}
+}  // namespace
+
 // Child depth before reductions: one ply less, plus the first extension that applies.
 f32 NewDepth(const EngineState* engine, const Position* pos, f32 depth, int ply, Move move, bool pvNode,
              bool inCheck, const MovePicker* picker) {
@@ -149,6 +158,7 @@ f32 NewDepth(const EngineState* engine, const Position* pos, f32 depth, int ply,
       return next + (pvNode ? Constants.extRecapturePv : Constants.extRecapture);
   }
 
-  if (IsCriticalMove(pos, move)) return next + (pvNode ? Constants.extCriticalPv : Constants.extCritical);
+  if (MayBeCritical(move) && IsCriticalMove(pos, move))
+    return next + (pvNode ? Constants.extCriticalPv : Constants.extCritical);
   return next;
 }

@@ -246,6 +246,11 @@ TEST_F(NewDepthFixture, CriticalMoveAtPvNodesOnly) {
   Load("7k/8/8/3n4/4P3/8/8/4K3 w - - 0 1");
   EXPECT_EQ(Child("e4d5", true), 5.0f);
   EXPECT_EQ(Child("e4d5", false), 4.0f);
+  // The king and the rook are among the kinds that can make one.
+  Load("7k/8/8/8/8/8/3n4/4K3 w - - 0 1");
+  EXPECT_EQ(Child("e1d2", true), 5.0f) << "the king takes the last piece";
+  Load("4r1k1/8/8/r7/8/8/8/3K4 b - - 0 1");
+  EXPECT_EQ(Child("a5e5", true), 5.0f) << "rooks doubled next to the king";
 }
 
 #ifdef TARVO_TUNE
