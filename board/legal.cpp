@@ -196,9 +196,9 @@ void GenerateLegal(const Position* pos, MoveList* list) {
 
   // 7. King steps.
   const Move base = Move(k) | Move(King) << 12;
-  for (u64 t = KingAttacks[k] & ~own & ~kingAvoid; t; t &= t - 1) {
+  for (u64 t = SafeKingSteps(pos, KingAttacks[k] & ~own & ~kingAvoid, them); t; t &= t - 1) {
     const int to = BitScan(t);
-    if (!KingStepAttacked(pos, to, them)) AddMove(list, base | Move(to) << 6 | Move(pos->board[to]) << 15);
+    AddMove(list, base | Move(to) << 6 | Move(pos->board[to]) << 15);
   }
 }
 

@@ -31,9 +31,9 @@ void GenBishopLike(const Position* pos, MoveList* list, u64 targets, u64 from) {
 void GenKing(const Position* pos, MoveList* list, u64 targets) {
   const int us = pos->side, k = pos->kingSquare[us];
   const Move base = Move(k) | Move(King) << 12;
-  for (u64 t = KingAttacks[k] & targets; t; t &= t - 1) {
+  for (u64 t = SafeKingSteps(pos, KingAttacks[k] & targets, us ^ 1); t; t &= t - 1) {
     const int to = BitScan(t);
-    if (!KingStepAttacked(pos, to, us ^ 1)) AddMove(list, base | Move(to) << 6 | Move(pos->board[to]) << 15);
+    AddMove(list, base | Move(to) << 6 | Move(pos->board[to]) << 15);
   }
 }
 

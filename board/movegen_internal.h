@@ -61,18 +61,27 @@ inline void AddPieceMoves(const Position* pos, MoveList* list, int from, u64 tar
   }
 }
 
-// Whether colour `them` attacks square t, with the current occupancy. Cheap
-// tests first; the slider tests run only when such sliders exist at all.
-inline bool KingStepAttacked(const Position* pos, int t, int them) {
+// The squares of `steps` that colour `them` does not attack, with the current
+// occupancy. Pawns, knights and the king cover their squares for all steps at
+// once; the slider lookups run only for the steps left, and only where such a
+// slider stands on one of the step's empty-board lines.
+inline u64 SafeKingSteps(const Position* pos, u64 steps, int them) {
+  if (!steps) return 0;
   const u64 enemy = pos->colours[them];
-  const u64 bishops = pos->pieces[Bishop], queens = pos->pieces[Queen];
-  if (PawnAttacks[them ^ 1][t] & (pos->pieces[Pawn] | bishops) & enemy) return true;
-  if (KnightAttacks[t] & pos->pieces[Knight] & enemy) return true;
-  if (KingAttacks[t] & (pos->pieces[King] | queens) & enemy) return true;
-  const u64 diag = (bishops | queens) & enemy;
-  if (diag && (BishopAttacksFrom(pos, t) & diag)) return true;
+  const u64 pawns = pos->pieces[Pawn] & enemy;
+  u64 covered = Capture7(pawns, them) | Capture9(pawns, them) | KingAttacks[pos->kingSquare[them]];
+  for (u64 n = pos->pieces[Knight] & enemy; n; n &= n - 1) covered |= KnightAttacks[BitScan(n)];
+  steps &= ~covered;
+  const u64 queens = pos->pieces[Queen];
+  const u64 diag = (pos->pieces[Bishop] | queens) & enemy;
   const u64 orth = (pos->pieces[Rook] | queens) & enemy;
-  return orth && (RookAttacksFrom(pos, t) & orth);
+  for (u64 t = steps; t; t &= t - 1) {
+    const int s = BitScan(t);
+    if (((BishopEmpty[s] & diag) && (BishopAttacksFrom(pos, s) & diag)) ||
+        ((RookEmpty[s] & orth) && (RookAttacksFrom(pos, s) & orth)))
+      steps &= ~SquareMask[s];
+  }
+  return steps;
 }
 
 // Whether capturing en passant from `from` leaves the own king free of slider
