@@ -345,6 +345,9 @@ void PinRays(const Position* pos, u64 excluded, u64* pinsOrth, u64* pinsDiag);
 void PinRaysFor(const Position* pos, int colour, u64 excluded, u64* pinsOrth, u64* pinsDiag);
 // Rays along which moving an own piece uncovers a check on the enemy king.
 void DiscoveredRays(const Position* pos, u64* discOrth, u64* discDiag);
+// Per piece type, the squares from which a piece of the side to move would
+// attack the enemy king in the current occupancy (none for the king).
+void DirectCheckSquares(const Position* pos, u64 squares[King + 1]);
 
 // ---------------------------------------------------------------------------
 // Staged generators (legal moves only; callers keep to each stage's precondition)

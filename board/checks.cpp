@@ -102,3 +102,15 @@ void DiscoveredRays(const Position* pos, u64* discOrth, u64* discDiag) {
   *discOrth = orthRays;
   *discDiag = diagRays;
 }
+
+void DirectCheckSquares(const Position* pos, u64 squares[King + 1]) {
+  const int them = pos->side ^ 1, e = pos->kingSquare[them];
+  const u64 diagonal = BishopAttacksFrom(pos, e), orthogonal = RookAttacksFrom(pos, e);
+  squares[Empty] = 0;
+  squares[Pawn] = PawnAttacks[them][e];
+  squares[Knight] = KnightAttacks[e];
+  squares[Bishop] = diagonal;
+  squares[Rook] = orthogonal;
+  squares[Queen] = diagonal | orthogonal;
+  squares[King] = 0;
+}

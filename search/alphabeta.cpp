@@ -176,6 +176,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
   picker->pinData[1] = node->pinData[1];
   InitPicker(engine, picker, ply, node->checkCount);
   DiscoveredRays(pos, &picker->discOrth, &picker->discDiag);
+  DirectCheckSquares(pos, picker->checkSquares);
   picker->stages = inCheck ? StageBit(StageEvasions)
                            : StageBit(StageHashMove) | StageBit(StageMateKiller) | StageBit(StageCaptures) |
                                  StageBit(StageKillers) | StageBit(StageQuiets);

@@ -24,7 +24,7 @@ inline bool SliderReaches(int type, int from, int target, u64 occupied) {
 }  // namespace
 
 // Whether the move, once made, leaves the opponent's king attacked.
-bool GivesCheck(const Position* pos, Move move, u64 discOrth, u64 discDiag) {
+bool GivesCheck(const Position* pos, Move move, u64 discOrth, u64 discDiag, const u64* checkSquares) {
   const int us = pos->side;
   const int from = MoveFrom(move);
   const int to = MoveTo(move);
@@ -33,6 +33,13 @@ bool GivesCheck(const Position* pos, Move move, u64 discOrth, u64 discDiag) {
   // Discovered: the mover was the only piece between the king and an own slider,
   // and it leaves that line.
   if (((discOrth | discDiag) & SquareMask[from]) && !(Line[king][from] & SquareMask[to])) return true;
+
+  // A plain move checks directly when it lands on one of its type's check
+  // squares. The square it leaves cannot open its own line to the king: it
+  // would lie between the king and the destination, and the mover would
+  // then have been checking the king already, or been blocked there too.
+  if (!(move & (MovePromotionFlag | MoveCastleFlag | MoveEnPassantFlag)))
+    return (checkSquares[MovePiece(move)] & SquareMask[to]) != 0;
 
   const u64 occupied = pos->occupied & ~SquareMask[from];
   int type = MovePiece(move);
@@ -141,7 +148,7 @@ f32 NewDepth(const EngineState* engine, const Position* pos, f32 depth, int ply,
   if (inCheck && picker->evasionCount == 1)
     return next + (pvNode ? Constants.extSingleReplyPv : Constants.extSingleReply);
 
-  if (GivesCheck(pos, move, picker->discOrth, picker->discDiag)) {
+  if (GivesCheck(pos, move, picker->discOrth, picker->discDiag, picker->checkSquares)) {
     if (!pvNode && !ExchangeAtLeast(pos, move, Constants.losingCheckExchange))
       return next + Constants.extCheckLosing;
     return next + Constants.extCheck;

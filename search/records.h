@@ -21,7 +21,8 @@ struct MovePicker {
   u64 pinData[2];  // pinsOrth, pinsDiag of the node
   u64 discOrth;
   u64 discDiag;
-  u64 victimMask;  // squares whose pieces the capture stage may take
+  u64 checkSquares[King + 1];  // per piece type, where it would check the enemy king
+  u64 victimMask;              // squares whose pieces the capture stage may take
   u32 hashMove;
   u32 mateKiller;
   u32 killerSlots[4];

@@ -46,8 +46,9 @@ i32 StaticExchange(const Position* pos, Move move);
 // soon as the outcome is settled.
 bool ExchangeAtLeast(const Position* pos, Move move, i32 threshold);
 
-// Whether the move, once made, leaves the opponent's king attacked.
-bool GivesCheck(const Position* pos, Move move, u64 discOrth, u64 discDiag);
+// Whether the move, once made, leaves the opponent's king attacked; the rays
+// of DiscoveredRays and the squares of DirectCheckSquares for this position.
+bool GivesCheck(const Position* pos, Move move, u64 discOrth, u64 discDiag, const u64* checkSquares);
 // Whether a move deserves the critical-move extension (asked before it is made).
 bool IsCriticalMove(const Position* pos, Move move);
 // Depth of the child of `move` before any reduction.

@@ -41,9 +41,10 @@ bool IsCastlingRookRankCheck(const Position* pos, Move m) {
 }
 
 bool AskGivesCheck(const Position* pos, Move m) {
-  u64 discOrth = 0, discDiag = 0;
+  u64 discOrth = 0, discDiag = 0, checkSquares[King + 1];
   DiscoveredRays(pos, &discOrth, &discDiag);
-  return GivesCheck(pos, m, discOrth, discDiag);
+  DirectCheckSquares(pos, checkSquares);
+  return GivesCheck(pos, m, discOrth, discDiag, checkSquares);
 }
 
 TEST_F(GivesCheckTest, AgreesWithMakingTheMoveOverRandomGames) {

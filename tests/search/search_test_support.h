@@ -70,6 +70,7 @@ class SearchTest : public ::testing::Test {
     picker->checkers = checkers;
     PinRays(p, checkers, &picker->pinData[0], &picker->pinData[1]);
     DiscoveredRays(p, &picker->discOrth, &picker->discDiag);
+    DirectCheckSquares(p, picker->checkSquares);
     return count;
   }
 
