@@ -16,13 +16,6 @@ bool HasPieces(const Position* pos, int colour) {
           (pos->pieces[Knight] | pos->pieces[Bishop] | pos->pieces[Rook] | pos->pieces[Queen])) != 0;
 }
 
-void CopyPv(PlyRecord* node, Move m, const PlyRecord* child) {
-  node->pv[0] = m;
-  u32 count = child->pvCount < u32(MaxPly) - 1 ? child->pvCount : u32(MaxPly) - 1;
-  for (u32 i = 0; i < count; ++i) node->pv[i + 1] = child->pv[i];
-  node->pvCount = count + 1;
-}
-
 // Statistics after a cut-off: killers, mate killer, and the success counts of
 // the cut-off move and of every move tried before it.
 void UpdateStatistics(EngineState* engine, PlyRecord* node, const Position* pos, Move bestMove, f32 depth,

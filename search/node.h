@@ -1,6 +1,8 @@
 // Steps shared by the alpha-beta and quiescence nodes.
 #pragma once
 
+#include <cstring>
+
 #include "board/board.h"
 #include "search/search.h"
 #include "search/searchio.h"
@@ -58,4 +60,19 @@ inline bool CreatesNoNewThreat(const PlyRecord* node, const PlyRecord* child, in
   const int s = Sign[mover];
   return (child->pieceThreatBalance - node->pieceThreatBalance) * s < 1 &&
          (child->threatBalance - node->threatBalance) * s < 1;
+}
+
+// The principal variation through move m: m, then the child's line, cut to
+// the record's length. Short lines, the usual case, are copied as one fixed
+// block whatever their length (entries past the count are never read), so
+// the copy takes no branch that depends on the length.
+inline void CopyPv(PlyRecord* node, Move m, const PlyRecord* child) {
+  constexpr u32 Block = 8;
+  node->pv[0] = m;
+  const u32 count = child->pvCount < u32(MaxPly) - 1 ? child->pvCount : u32(MaxPly) - 1;
+  if (count <= Block)
+    std::memcpy(&node->pv[1], child->pv, Block * sizeof(u32));
+  else
+    std::memcpy(&node->pv[1], child->pv, count * sizeof(u32));
+  node->pvCount = count + 1;
 }

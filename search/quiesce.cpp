@@ -104,9 +104,7 @@ i32 Quiesce(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 qdepth,
     UnmakeMove(pos, m, &undo);
     if (v > best) {
       best = v;
-      node->pv[0] = m;
-      for (u32 i = 0; i < child->pvCount && i + 1 < u32(MaxPly); ++i) node->pv[i + 1] = child->pv[i];
-      node->pvCount = child->pvCount + 1 < u32(MaxPly) ? child->pvCount + 1 : u32(MaxPly);
+      CopyPv(node, m, child);
       if (v > alpha) {
         alpha = v;
         if (v >= beta) return beta;
