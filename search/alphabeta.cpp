@@ -180,6 +180,17 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
   const int us = pos->side;
   constexpr i32 NoFutilityMargin = INT32_MIN;
   i32 futilityMargin = NoFutilityMargin;
+  // The parts of the pruning rules' conditions that hold for the whole node,
+  // worked out once: each move then tests only its own parts.
+  const bool quietNode = !pvNode && !inCheck;
+  const bool futilityNode = !pvNode && depth >= 1.0f && depth <= Constants.futilityMaxDepth &&
+                            (Constants.staticPruningInCheck || !inCheck);
+  const bool lateFutilityNode = quietNode && depth <= Constants.lateFutilityMaxDepth;
+  const bool threatPruneNode = quietNode && depth <= Constants.threatPruneMaxDepth;
+  const f32 markFrom = std::max(Constants.lateMoveMarkPerPly * depth, Constants.lateMoveMarkMinimum);
+  const f32 pruneFrom = Constants.lateMoveMarkPerPly * depth + Constants.lateMovePruneExtra;
+  const bool reductionNode = depth >= Constants.lmrMinDepth;
+  const int reduceFrom = pvNode ? Constants.lmrMinMovesPv : Constants.lmrMinMoves;
 
   for (Move m = NextMove(picker, pos, engine->stats.historyScore); m >= 2;
        m = NextMove(picker, pos, engine->stats.historyScore)) {
@@ -199,8 +210,7 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
 
     // Futility pruning: a quiet move cannot lift a static score this far
     // below alpha within the remaining depth; it is not even made.
-    if (!pvNode && !extended && depth >= 1.0f && depth <= Constants.futilityMaxDepth && quiet &&
-        (Constants.staticPruningInCheck || !inCheck)) {
+    if (futilityNode && !extended && quiet) {
       // The margin depends on the depth alone: one logarithm per node.
       if (futilityMargin == NoFutilityMargin)
         futilityMargin = i32(std::trunc(double(std::log(depth)) * double(Constants.futilityMarginLogScale) +
@@ -216,10 +226,9 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     // off are not tried at all, or (not quite so late) only when they create
     // a threat, which the threat test below sees once the move is made.
     bool marked = false;
-    if (f32(moveCount) >= std::max(Constants.lateMoveMarkPerPly * depth, Constants.lateMoveMarkMinimum) &&
-        !pvNode && !inCheck && !extended && !castle && quiet && !passed &&
+    if (quietNode && !extended && !castle && quiet && !passed && f32(moveCount) >= markFrom &&
         i64(engine->stats.historyGood[index]) * i64(depth) < i64(engine->stats.historyBad[index])) {
-      if (f32(moveCount) >= Constants.lateMoveMarkPerPly * depth + Constants.lateMovePruneExtra) continue;
+      if (f32(moveCount) >= pruneFrom) continue;
       marked = true;
     }
 
@@ -227,9 +236,8 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     // move, killers or captures) are searched shallower first, and again at
     // full depth only when they beat alpha.
     bool reduced = false;
-    if (depth >= Constants.lmrMinDepth &&
-        moveCount >= (pvNode ? Constants.lmrMinMovesPv : Constants.lmrMinMoves) &&
-        picker->stage == StageQuiets && !extended && !castle && !passed &&
+    if (reductionNode && moveCount >= reduceFrom && picker->stage == StageQuiets && !extended && !castle &&
+        !passed &&
         i64(engine->stats.historyGood[index]) * Constants.lmrHistoryPercent / 100 <
             i64(engine->stats.historyBad[index])) {
       newDepth -= Constants.lmrReduction;
@@ -256,8 +264,8 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     if (marked && CreatesNoNewThreat(node, child, us)) skip = true;
     // Late futility: at shallow depth a late quiet move whose static score
     // after the move stays clearly below the best score so far is not searched.
-    if (!skip && !pvNode && !inCheck && !extended && depth <= Constants.lateFutilityMaxDepth && quiet &&
-        f32(moveCount) >= depth + Constants.lateFutilityMinMovesOverDepth && !passed) {
+    if (!skip && lateFutilityNode && !extended && quiet && !passed &&
+        f32(moveCount) >= depth + Constants.lateFutilityMinMovesOverDepth) {
       i32 v = best + child->eval;
       int piece = MovePiece(m);
       i32 margin = piece == King   ? Constants.lateFutilityKingMargin
@@ -268,8 +276,8 @@ i32 Search(EngineState* engine, Position* pos, i32 alpha, i32 beta, f32 depth, i
     // Threat pruning: at shallow depth a late quiet move that hands the
     // opponent a new threat is not searched (both evaluations must have run
     // to the end, or the threat counts are missing).
-    if (!skip && !pvNode && !inCheck && !extended && depth <= Constants.threatPruneMaxDepth && quiet &&
-        f32(moveCount) >= depth && node->lazy == 0 && child->lazy == 0 && !passed) {
+    if (!skip && threatPruneNode && !extended && quiet && !passed && f32(moveCount) >= depth &&
+        node->lazy == 0 && child->lazy == 0) {
       if (pieceThreatGain < 0)
         skip = true;
       else if (threatGain < 0 && depth <= Constants.threatPrunePawnMaxDepth &&
