@@ -11,6 +11,11 @@ constexpr int MakeSquare(int file, int rank) { return rank * 8 + file; }
 
 enum Colour : int { White = 0, Black = 1 };
 
+// Rank of a square counted from the colour's own side: 0 is its first rank.
+constexpr int RelativeRank(int colour, int square) {
+  return colour == White ? RankOf(square) : 7 - RankOf(square);
+}
+
 // Piece types; a piece's colour is never stored with its type.
 enum PieceType : int { Empty = 0, Pawn = 1, Knight = 2, Bishop = 3, Rook = 4, Queen = 5, King = 6 };
 

@@ -27,11 +27,6 @@ inline int Distance(int a, int b) {
 // Whether file f lies strictly between files a and b.
 inline bool StrictlyBetween(int f, int a, int b) { return (a < f && f < b) || (b < f && f < a); }
 
-// Rank of a square counted from colour c's side, 0..7.
-inline int RelativeRank(int colour, int square) {
-  return colour == White ? RankOf(square) : 7 - RankOf(square);
-}
-
 // A share of the rank profile, truncated toward zero.
 inline i32 Share(int percent, int r) { return percent * RankProfile[r] / 100; }
 

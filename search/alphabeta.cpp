@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "eval/eval.h"
+#include "search/extensions.h"
 #include "search/node.h"
 #include "search/search.h"
 #include "search/state.h"

@@ -1,5 +1,6 @@
-// Search extensions: the child depth of each move, and the move tests it rests
-// on (checking moves and critical moves), all answered without making the move.
+// The move tests the extension rules rest on (checking moves and critical
+// moves), all answered without making the move; the rules themselves, which
+// the move loop inlines, are in search/extensions.h.
 #include "search/search.h"
 #include "search/state.h"
 
@@ -7,11 +8,6 @@ namespace {
 
 // Files a-d form the queen's wing, e-h the king's.
 inline bool OnQueenWing(int square) { return FileOf(square) <= 3; }
-
-// Rank counted from the colour's own side: 0 is its first rank.
-inline int RelativeRank(int colour, int square) {
-  return colour == White ? RankOf(square) : 7 - RankOf(square);
-}
 
 // Whether a slider of the given type on `from` attacks `target` over `occupied`.
 inline bool SliderReaches(int type, int from, int target, u64 occupied) {
@@ -23,24 +19,13 @@ inline bool SliderReaches(int type, int from, int target, u64 occupied) {
 
 }  // namespace
 
-// Whether the move, once made, leaves the opponent's king attacked.
-bool GivesCheck(const Position* pos, Move move, u64 discOrth, u64 discDiag, const u64* checkSquares) {
+// The direct check of a promotion, castling or en passant, and the line an
+// en-passant capture opens; GivesCheck has looked for the discovered check.
+bool SpecialMoveGivesCheck(const Position* pos, Move move) {
   const int us = pos->side;
   const int from = MoveFrom(move);
   const int to = MoveTo(move);
   const int king = pos->kingSquare[us ^ 1];
-
-  // Discovered: the mover was the only piece between the king and an own slider,
-  // and it leaves that line.
-  if (((discOrth | discDiag) & SquareMask[from]) && !(Line[king][from] & SquareMask[to])) return true;
-
-  // A plain move checks directly when it lands on one of its type's check
-  // squares. The square it leaves cannot open its own line to the king: it
-  // would lie between the king and the destination, and the mover would
-  // then have been checking the king already, or been blocked there too.
-  if (!(move & (MovePromotionFlag | MoveCastleFlag | MoveEnPassantFlag)))
-    return (checkSquares[MovePiece(move)] & SquareMask[to]) != 0;
-
   const u64 occupied = pos->occupied & ~SquareMask[from];
   int type = MovePiece(move);
   if (move & MovePromotionFlag) type = PROMOTION_PIECES[MovePromotionIndex(move)];
@@ -129,43 +114,4 @@ bool IsCriticalMove(const Position* pos, Move move) {
   }
 
   return false;
-}
-
-// Knight and bishop moves, and king moves that take no piece, are never
-// critical: a cheap test that spares most moves the full one.
-namespace {
-inline bool MayBeCritical(Move move) {
-  const int piece = MovePiece(move);
-  return piece != Knight && piece != Bishop && (piece != King || MoveCaptured(move) >= Knight);
-}
-}  // namespace
-
-// Child depth before reductions: one ply less, plus the first extension that applies.
-f32 NewDepth(const EngineState* engine, const Position* pos, f32 depth, int ply, Move move, bool pvNode,
-             bool inCheck, const MovePicker* picker) {
-  const f32 next = DepthMinusOne(depth);
-
-  if (inCheck && picker->evasionCount == 1)
-    return next + (pvNode ? Constants.extSingleReplyPv : Constants.extSingleReply);
-
-  if (GivesCheck(pos, move, picker->discOrth, picker->discDiag, picker->checkSquares)) {
-    if (!pvNode && !ExchangeAtLeast(pos, move, Constants.losingCheckExchange))
-      return next + Constants.extCheckLosing;
-    return next + Constants.extCheck;
-  }
-
-  if (MovePiece(move) == Pawn && RelativeRank(pos->side, MoveTo(move)) >= 5 && IsPassedPawnPush(pos, move))
-    return next + (pvNode ? Constants.extPassedPawnPv : Constants.extPassedPawn);
-
-  // Taking back on the square of the previous capture, for the same material.
-  const int captured = MoveCaptured(move);
-  if (captured != Empty && ply > 0) {
-    const Move previous = engine->plies[ply - 1].currentMove;
-    if (MoveTo(previous) == MoveTo(move) && ExchangeValue[MoveCaptured(previous)] == ExchangeValue[captured])
-      return next + (pvNode ? Constants.extRecapturePv : Constants.extRecapture);
-  }
-
-  if (MayBeCritical(move) && IsCriticalMove(pos, move))
-    return next + (pvNode ? Constants.extCriticalPv : Constants.extCritical);
-  return next;
 }

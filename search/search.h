@@ -46,14 +46,8 @@ i32 StaticExchange(const Position* pos, Move move);
 // soon as the outcome is settled.
 bool ExchangeAtLeast(const Position* pos, Move move, i32 threshold);
 
-// Whether the move, once made, leaves the opponent's king attacked; the rays
-// of DiscoveredRays and the squares of DirectCheckSquares for this position.
-bool GivesCheck(const Position* pos, Move move, u64 discOrth, u64 discDiag, const u64* checkSquares);
 // Whether a move deserves the critical-move extension (asked before it is made).
 bool IsCriticalMove(const Position* pos, Move move);
-// Depth of the child of `move` before any reduction.
-f32 NewDepth(const EngineState* engine, const Position* pos, f32 depth, int ply, Move move, bool pvNode,
-             bool inCheck, const MovePicker* picker);
 
 // depth - 1.0 formed in double precision and rounded back, as every depth step is.
 inline f32 DepthMinusOne(f32 depth) { return f32(double(depth) - 1.0); }

@@ -1,3 +1,5 @@
+#include "search/extensions.h"
+
 #include <span>
 
 #include "tests/search/search_test_support.h"
