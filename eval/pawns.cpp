@@ -216,14 +216,8 @@ void BuildShelterTable(PawnHashTable* table, const EvalWeights* weights) {
   }
 }
 
-// The cached entry of the pawn structure; a miss overwrites the slot.
-const PawnEntry* ProbePawnTable(PawnHashTable* table, const Position* pos, const EvalWeights* weights) {
-  PawnEntry* entry = &table->entries[pos->pawnKey & table->mask];
-  ++table->probes;
-  if (entry->key == pos->pawnKey) {
-    ++table->hits;
-    return entry;
-  }
+const PawnEntry* FillPawnEntry(PawnEntry* entry, PawnHashTable* table, const Position* pos,
+                               const EvalWeights* weights) {
   entry->key = pos->pawnKey;
   ScorePawns(entry, pos, weights);
   ScoreShelter(entry, table, pos);
