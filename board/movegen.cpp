@@ -134,10 +134,12 @@ void GenCaptures(const Position* pos, MoveList* list, u64 pinsOrth, u64 pinsDiag
   const u64 pawns = pos->pieces[Pawn] & own;
   const bool pawnVictim = (pos->pieces[Pawn] & targets) != 0;
 
+  // Most nodes have no promotion or en passant: those generators are not
+  // even called then.
   GenKing(pos, list, victims);
   GenPawnCaptures(pos, list, victims, unpinned);
-  GenPromotions(pos, list, ~0ull, unpinned);
-  if (pawnVictim) GenEnPassant(pos, list, ~0ull, unpinned);
+  if (pawns & SeventhRank[us]) GenPromotions(pos, list, ~0ull, unpinned);
+  if (pawnVictim && pos->epFile != 0) GenEnPassant(pos, list, ~0ull, unpinned);
   if (pawns & pinsDiag) {
     const u64 pinnedPawns = pawns & pinsDiag;
     GenPawnCaptures(pos, list, victims & pinsDiag, pinnedPawns);
