@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "engine/engine.h"
@@ -375,3 +377,23 @@ TEST_F(SearchTest, ThreatTestIgnoresLeftoverCounts) {
 }
 
 }  // namespace
+
+// The line copied behind a move keeps every move of the child's line up to
+// the record's length, whether it is copied as the short block or in full.
+TEST(PrincipalVariationCopy, KeepsTheWholeLineUpToTheRecordsLength) {
+  auto records = std::make_unique<PlyRecord[]>(2);
+  PlyRecord* node = &records[0];
+  PlyRecord* child = &records[1];
+  for (u32 count : {0u, 1u, 7u, 8u, 9u, 40u, u32(MaxPly) - 1, u32(MaxPly)}) {
+    for (int i = 0; i < MaxPly; ++i) {
+      child->pv[i] = 1000 + u32(i);
+      node->pv[i] = 0;
+    }
+    child->pvCount = count;
+    CopyPv(node, 77, child);
+    const u32 kept = std::min(count, u32(MaxPly) - 1);
+    ASSERT_EQ(node->pvCount, kept + 1) << count;
+    EXPECT_EQ(node->pv[0], 77u);
+    for (u32 i = 0; i < kept; ++i) ASSERT_EQ(node->pv[i + 1], 1000 + i) << count << " " << i;
+  }
+}
